@@ -1,0 +1,11 @@
+# Every target of the project links velmora_options: the language level, warnings and sanitizers.
+add_library(velmora_options INTERFACE)
+target_compile_options(velmora_options INTERFACE -Wall -Wextra -Wpedantic)
+if(VELMORA_WERROR)
+  target_compile_options(velmora_options INTERFACE -Werror)
+endif()
+target_include_directories(velmora_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+if(VELMORA_SANITIZE)
+  target_compile_options(velmora_options INTERFACE -fsanitize=${VELMORA_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(velmora_options INTERFACE -fsanitize=${VELMORA_SANITIZE})
+endif()

@@ -1,0 +1,129 @@
+#include "fill_job.h"
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+
+#include "fill_engine.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::int32_t kWorkMargin = 50;
+
+// Lists the pixels to fill (row-major) and the usable source pixels; turns the source mask into
+// "non-zero = usable".
+void ListPixels(FillEngine& engine) {
+    engine.statusGrid.SetSize(engine.workGrid.width(), engine.workGrid.height(), 1);
+    engine.markedPoints.clear();
+    for (std::int32_t y = 0; y < engine.maskGrid.height(); ++y) {
+        for (std::int32_t x = 0; x < engine.maskGrid.width(); ++x) {
+            const bool marked = *engine.maskGrid.At({x, y}) != 0;
+            PixelStatus& status = *engine.statusGrid.At({x, y});
+            status.filled = 0;
+            status.known = marked ? 0 : 1;
+            if (marked) engine.markedPoints.push_back({x, y});
+        }
+    }
+    engine.sourcePoints.clear();
+    for (std::int32_t y = 0; y < engine.sourceMaskGrid.height(); ++y) {
+        for (std::int32_t x = 0; x < engine.sourceMaskGrid.width(); ++x) {
+            std::uint8_t& usable = *engine.sourceMaskGrid.At({x, y});
+            usable = static_cast<std::uint8_t>(255 - usable);
+            if (usable != 0) engine.sourcePoints.push_back({x, y});
+        }
+    }
+}
+
+// Steps up to the fill loop. False when the job has nothing to do or cannot read its inputs.
+bool PrepareJob(FillEngine& engine, FillJob& job, FillRect& workRect) {
+    if (job.image == nullptr || job.fillMask == nullptr || job.sourceMask == nullptr) return false;
+    workRect = WorkRectangle(job.selectionBounds, job.image->Width(), job.image->Height());
+    if (!job.image->ReadColour(workRect, engine.workGrid)) return false;
+    if (!ReadMaskArea(*job.fillMask, workRect, engine.maskGrid)) return false;
+    if (!job.image->ReadColour(job.sourceRect, engine.sourceGrid)) return false;
+    if (!ReadMaskArea(*job.sourceMask, job.sourceRect, engine.sourceMaskGrid)) return false;
+
+    engine.random.Seed(job.seedClock ? job.seedClock() : CalendarSeconds());
+    ListPixels(engine);
+    job.stats.marked = static_cast<std::int64_t>(engine.markedPoints.size());
+    job.stats.sources = static_cast<std::int64_t>(engine.sourcePoints.size());
+    if (engine.markedPoints.empty() || engine.sourcePoints.empty()) return false;
+
+    BuildOffsetList(engine.offsetList, std::min(engine.sourceGrid.width(), engine.workGrid.width()),
+                    std::min(engine.sourceGrid.height(), engine.workGrid.height()));
+    BuildDifferenceTable(engine.differenceTable);
+    engine.BuildFillOrder();
+    engine.triedGrid.SetSize(engine.sourceGrid.width(), engine.sourceGrid.height(), 1);
+    engine.triedGrid.Fill(-1);
+    return true;
+}
+
+void FillLoop(FillEngine& engine, FillJob& job, const FillRect& workRect) {
+    const auto length = static_cast<std::int64_t>(engine.markedPoints.size());
+    const std::int64_t step = ProgressStep(length);
+    for (std::int64_t i = 0; i < length; ++i) {
+        if (job.stopRequested->load(std::memory_order_acquire)) break;
+        if (i % step == 0) {
+            job.image->WriteColour(workRect, engine.workGrid, WriteBack::Progress);
+            ++job.stats.progressReports;
+            job.post(ID_FILL_PROGRESS);
+        }
+        engine.SynthesizePixel(static_cast<std::int32_t>(i));
+        ++job.stats.entriesFilled;
+    }
+}
+
+}  // namespace
+
+FillRect WorkRectangle(const FillRect& selectionBounds, std::int32_t pictureWidth,
+                       std::int32_t pictureHeight) {
+    FillRect work{selectionBounds.x - kWorkMargin, selectionBounds.y - kWorkMargin,
+                  selectionBounds.width + 2 * kWorkMargin, selectionBounds.height + 2 * kWorkMargin};
+    work.x = std::max(work.x, 0);
+    work.y = std::max(work.y, 0);
+    if (static_cast<std::int64_t>(work.x) + work.width > pictureWidth)
+        work.width = pictureWidth - work.x;
+    if (static_cast<std::int64_t>(work.y) + work.height > pictureHeight)
+        work.height = pictureHeight - work.y;
+    return work;
+}
+
+std::int64_t ProgressStep(std::int64_t length) { return std::max<std::int64_t>(length / 100, 1); }
+
+void RunFillJob(FillEngine& engine, FillJob& job) {
+    job.busy->store(true, std::memory_order_release);
+    job.stats = {};
+    try {
+        FillRect workRect;
+        if (PrepareJob(engine, job, workRect)) {
+            FillLoop(engine, job, workRect);
+            job.image->WriteColour(workRect, engine.workGrid, WriteBack::Final);
+        }
+    } catch (const std::bad_alloc&) {
+        // A buffer too large for memory ends the job like any early finish: nothing is written.
+    }
+    engine.triedGrid.Release();
+    job.busy->store(false, std::memory_order_release);
+    job.post(ID_FILL_FINISHED);
+}
+
+void RunFillJob(FillJob& job) { RunFillJob(SharedFillEngine(), job); }
+
+int FillThreadProc(FillJob* job) {
+    RunFillJob(*job);
+    return 0;
+}
+
+FillEngine& SharedFillEngine() {
+    static FillEngine engine;
+    return engine;
+}
+
+std::uint32_t CalendarSeconds() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::seconds>(now).count());
+}
+
+}  // namespace velmora

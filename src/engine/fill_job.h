@@ -1,0 +1,70 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "fill_image.h"
+#include "grid_point.h"
+#include "pixel_grid.h"
+
+namespace velmora {
+
+class FillEngine;
+
+// Commands a fill job posts to its receiver (the main window, or the console).
+inline constexpr int ID_FILL_FINISHED = 1025;
+inline constexpr int ID_FILL_PROGRESS = 1026;
+
+// What a job counted, for reports and tests. Written by the worker; read after ID_FILL_FINISHED.
+struct FillJobStats {
+    std::int64_t marked = 0;   // pixels to fill (0 when the job ended before listing them)
+    std::int64_t sources = 0;  // usable source pixels (likewise)
+    std::int64_t progressReports = 0;
+    std::int64_t entriesFilled = 0;  // fill-order entries processed
+};
+
+// One run of the engine: everything it reads from the document, borrowed for the job's duration,
+// and the two flags it shares with the user interface.
+struct FillJob {
+    FillImage* image = nullptr;            // the current picture; the job writes into it
+    const ByteGrid* fillMask = nullptr;    // picture-sized; non-zero = pixel to fill
+    const ByteGrid* sourceMask = nullptr;  // picture-sized; 255 = may not serve as a source
+    FillRect selectionBounds;
+    FillRect sourceRect;  // used as given; a rectangle that leaves the picture ends the job
+
+    std::atomic<bool>* busy = nullptr;           // written by the worker only
+    std::atomic<bool>* stopRequested = nullptr;  // written by the user interface only
+
+    // Receives ID_FILL_PROGRESS and ID_FILL_FINISHED; must not block (it posts).
+    std::function<void(int commandId)> post;
+    // Seconds since 1970 by default; tests and the command line give a fixed seed instead.
+    std::function<std::uint32_t()> seedClock;
+
+    FillJobStats stats;
+};
+
+// The work rectangle: the selection's bounds widened by 50 pixels on every side, moved inside the
+// picture at the left and top without shrinking, then clipped at the right and bottom.
+FillRect WorkRectangle(const FillRect& selectionBounds, std::int32_t pictureWidth,
+                       std::int32_t pictureHeight);
+
+// The progress step for a fill order of `length` entries: a report before every step-th entry.
+std::int64_t ProgressStep(std::int64_t length);
+
+// Runs the whole job on `engine`. Every way out clears `busy` and then posts ID_FILL_FINISHED.
+void RunFillJob(FillEngine& engine, FillJob& job);
+
+// Runs the job on the process-wide engine.
+void RunFillJob(FillJob& job);
+
+// The worker thread's entry: runs the job on the process-wide engine.
+int FillThreadProc(FillJob* job);
+
+// The process-wide engine. One job at a time uses it.
+FillEngine& SharedFillEngine();
+
+// Seconds since 1970, low 32 bits: the default seed.
+std::uint32_t CalendarSeconds();
+
+}  // namespace velmora
