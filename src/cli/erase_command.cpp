@@ -23,7 +23,9 @@ struct SelectionResult {
     QString message;
 };
 
-SelectionResult Fail(int exitCode, const QString& message) { return {std::nullopt, exitCode, message}; }
+SelectionResult Fail(int exitCode, const QString& message) {
+    return {std::nullopt, exitCode, message};
+}
 
 SelectionResult MasksFromFile(const QString& path, const QSize& pictureSize) {
     const std::optional<OpenedImage> opened = OpenImageFile(path);
@@ -40,7 +42,8 @@ SelectionResult MasksFromFile(const QString& path, const QSize& pictureSize) {
     for (int y = 0; y < grey.height(); ++y) {
         const uchar* line = grey.constScanLine(y);
         std::uint8_t* row = marks.Row(y);
-        for (int x = 0; x < grey.width(); ++x) row[x] = line[x] > kMaskThreshold ? kMaskSet : kMaskClear;
+        for (int x = 0; x < grey.width(); ++x)
+            row[x] = line[x] > kMaskThreshold ? kMaskSet : kMaskClear;
     }
     SelectionMasks masks;
     BuildMasksFromMarks(marks, masks);
@@ -60,7 +63,8 @@ SelectionResult BuildSelection(const EraseOptions& options, const QSize& picture
         result.masks = std::move(masks);
     }
     SelectionMasks& masks = *result.masks;
-    if (std::none_of(masks.fillMask.begin(), masks.fillMask.end(), [](std::uint8_t b) { return b != 0; }))
+    if (std::none_of(masks.fillMask.begin(), masks.fillMask.end(),
+                     [](std::uint8_t b) { return b != 0; }))
         return Fail(kExitUsage, QStringLiteral("the selection marks no pixel of the picture"));
     if (options.sourceRect) {
         masks.sourceRect = *options.sourceRect;
@@ -71,7 +75,7 @@ SelectionResult BuildSelection(const EraseOptions& options, const QSize& picture
 
 // Draws "[####    ]  42%" over itself on the error stream.
 class ConsoleProgress {
-public:
+  public:
     ConsoleProgress(QTextStream& err, bool enabled) : err_(err), enabled_(enabled) {}
 
     void Report(const FillJobStats& stats) {
@@ -79,8 +83,8 @@ public:
         const std::int64_t length = 2 * stats.marked;
         const std::int64_t step = ProgressStep(length);
         const std::int64_t expected = std::max<std::int64_t>((length + step - 1) / step, 1);
-        const auto percent = static_cast<int>(std::min<std::int64_t>(
-            100, (stats.progressReports - 1) * 100 / expected));
+        const auto percent = static_cast<int>(
+            std::min<std::int64_t>(100, (stats.progressReports - 1) * 100 / expected));
         const int filled = percent * kProgressBarWidth / 100;
         err_ << '\r' << '[' << QString(filled, QLatin1Char('#'))
              << QString(kProgressBarWidth - filled, QLatin1Char(' ')) << "] "
@@ -88,10 +92,11 @@ public:
         shown_ = true;
     }
     void Finish() {
-        if (shown_) err_ << '\r' << QString(kProgressBarWidth + 8, QLatin1Char(' ')) << '\r' << Qt::flush;
+        if (shown_)
+            err_ << '\r' << QString(kProgressBarWidth + 8, QLatin1Char(' ')) << '\r' << Qt::flush;
     }
 
-private:
+  private:
     QTextStream& err_;
     bool enabled_;
     bool shown_ = false;

@@ -13,8 +13,8 @@ inline constexpr int kExitUsage = 1;
 inline constexpr int kExitFileError = 2;
 
 struct EraseStreams {
-    QTextStream& out;       // the closing line
-    QTextStream& err;       // messages and the progress bar
+    QTextStream& out;  // the closing line
+    QTextStream& err;  // messages and the progress bar
     bool showProgress = false;
 };
 

@@ -18,7 +18,9 @@ std::optional<std::vector<std::int32_t>> ParseIntegers(const QString& text) {
     return values;
 }
 
-ParsedEraseArguments Fail(const QString& message) { return {std::nullopt, message}; }
+ParsedEraseArguments Fail(const QString& message) {
+    return {std::nullopt, message};
+}
 
 }  // namespace
 
@@ -57,8 +59,8 @@ ParsedEraseArguments ParseEraseArguments(const QStringList& arguments) {
             if (!numbers || numbers->size() != 4)
                 return Fail(QStringLiteral("--rect needs X0,Y0,X1,Y1"));
             options.selectionKind = SelectionKind::Rectangle;
-            options.outline = RectangleOutline({(*numbers)[0], (*numbers)[1]},
-                                               {(*numbers)[2], (*numbers)[3]});
+            options.outline =
+                RectangleOutline({(*numbers)[0], (*numbers)[1]}, {(*numbers)[2], (*numbers)[3]});
             ++selections;
         } else if (argument == QLatin1String("--polygon")) {
             const auto text = value();
@@ -83,7 +85,8 @@ ParsedEraseArguments ParseEraseArguments(const QStringList& arguments) {
             const auto numbers = text ? ParseIntegers(*text) : std::nullopt;
             if (!numbers || numbers->size() != 4)
                 return Fail(QStringLiteral("--source-rect needs X,Y,W,H"));
-            options.sourceRect = FillRect{(*numbers)[0], (*numbers)[1], (*numbers)[2], (*numbers)[3]};
+            options.sourceRect =
+                FillRect{(*numbers)[0], (*numbers)[1], (*numbers)[2], (*numbers)[3]};
         } else if (argument == QLatin1String("--seed")) {
             const auto text = value();
             bool ok = false;

@@ -1,9 +1,9 @@
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QTextStream>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 #include "cli/erase_command.h"
 
@@ -13,7 +13,9 @@ namespace {
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void RequestStop(int) { stopRequested.store(true); }
+extern "C" void RequestStop(int) {
+    stopRequested.store(true);
+}
 
 }  // namespace
 

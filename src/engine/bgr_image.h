@@ -6,7 +6,7 @@ namespace velmora {
 
 // A picture held as a plain 24-bit grid: what the engine's tests and benchmarks fill.
 class BgrImage final : public FillImage {
-public:
+  public:
     BgrImage() = default;
     explicit BgrImage(ByteGrid pixels) : pixels_(std::move(pixels)) {}
 
@@ -18,7 +18,7 @@ public:
     [[nodiscard]] ByteGrid& pixels() { return pixels_; }
     [[nodiscard]] const ByteGrid& pixels() const { return pixels_; }
 
-private:
+  private:
     ByteGrid pixels_;
 };
 

@@ -9,7 +9,7 @@ namespace velmora {
 // curve, roughly quadratic for small differences, flattening towards 65536. The entry for -256 is
 // never reached by a real difference and is the cost of a position that cannot be compared.
 class DifferenceTable {
-public:
+  public:
     static constexpr int kSize = 512;
     static constexpr int kUncomparable = -256;
 
@@ -18,7 +18,7 @@ public:
     }
     [[nodiscard]] const std::int32_t* Centre() const { return entries_.data() + 256; }
 
-private:
+  private:
     friend void BuildDifferenceTable(DifferenceTable& table);
     std::array<std::int32_t, kSize> entries_{};
 };

@@ -35,7 +35,7 @@ struct BestMatch {
 // The engine's working state: the grids copied from the picture, the pixel lists, the tables and
 // the generator. One job at a time uses it; it keeps its buffers from one job to the next.
 class FillEngine {
-public:
+  public:
     FillEngine();
 
     ByteGrid workGrid;        // the work rectangle, B,G,R; marked pixels are overwritten
@@ -64,7 +64,7 @@ public:
     [[nodiscard]] const NeighbourSet& neighbours() const { return *neighbours_; }
     [[nodiscard]] const BestMatch& bestMatch() const { return bestMatch_; }
 
-private:
+  private:
     void GatherNeighbours(GridPoint target);
     [[nodiscard]] bool IsUsableSource(GridPoint p) const {
         return sourceGrid.Contains(p) && *sourceMaskGrid.At(p) != 0;

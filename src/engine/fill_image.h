@@ -15,7 +15,7 @@ enum class WriteBack {
 
 // The picture a fill job reads from and writes into, seen as 24-bit colour (blue, green, red).
 class FillImage {
-public:
+  public:
     virtual ~FillImage() = default;
 
     [[nodiscard]] virtual std::int32_t Width() const = 0;

@@ -80,7 +80,8 @@ void FillLoop(FillEngine& engine, FillJob& job, const FillRect& workRect) {
 FillRect WorkRectangle(const FillRect& selectionBounds, std::int32_t pictureWidth,
                        std::int32_t pictureHeight) {
     FillRect work{selectionBounds.x - kWorkMargin, selectionBounds.y - kWorkMargin,
-                  selectionBounds.width + 2 * kWorkMargin, selectionBounds.height + 2 * kWorkMargin};
+                  selectionBounds.width + 2 * kWorkMargin,
+                  selectionBounds.height + 2 * kWorkMargin};
     work.x = std::max(work.x, 0);
     work.y = std::max(work.y, 0);
     if (static_cast<std::int64_t>(work.x) + work.width > pictureWidth)
@@ -90,7 +91,9 @@ FillRect WorkRectangle(const FillRect& selectionBounds, std::int32_t pictureWidt
     return work;
 }
 
-std::int64_t ProgressStep(std::int64_t length) { return std::max<std::int64_t>(length / 100, 1); }
+std::int64_t ProgressStep(std::int64_t length) {
+    return std::max<std::int64_t>(length / 100, 1);
+}
 
 void RunFillJob(FillEngine& engine, FillJob& job) {
     job.busy->store(true, std::memory_order_release);
@@ -109,7 +112,9 @@ void RunFillJob(FillEngine& engine, FillJob& job) {
     job.post(ID_FILL_FINISHED);
 }
 
-void RunFillJob(FillJob& job) { RunFillJob(SharedFillEngine(), job); }
+void RunFillJob(FillJob& job) {
+    RunFillJob(SharedFillEngine(), job);
+}
 
 int FillThreadProc(FillJob* job) {
     RunFillJob(*job);
@@ -123,7 +128,8 @@ FillEngine& SharedFillEngine() {
 
 std::uint32_t CalendarSeconds() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
-    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::seconds>(now).count());
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::seconds>(now).count());
 }
 
 }  // namespace velmora

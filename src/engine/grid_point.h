@@ -10,8 +10,12 @@ struct GridPoint {
     std::int32_t y = 0;
 
     friend constexpr bool operator==(GridPoint, GridPoint) = default;
-    friend constexpr GridPoint operator+(GridPoint a, GridPoint b) { return {a.x + b.x, a.y + b.y}; }
-    friend constexpr GridPoint operator-(GridPoint a, GridPoint b) { return {a.x - b.x, a.y - b.y}; }
+    friend constexpr GridPoint operator+(GridPoint a, GridPoint b) {
+        return {a.x + b.x, a.y + b.y};
+    }
+    friend constexpr GridPoint operator-(GridPoint a, GridPoint b) {
+        return {a.x - b.x, a.y - b.y};
+    }
 };
 
 // An axis-aligned rectangle in whole pixels.

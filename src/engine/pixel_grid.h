@@ -12,7 +12,7 @@ namespace velmora {
 // element k of pixel (x, y) is element (y * width + x) * depth + k.
 template <typename Element>
 class PixelGrid {
-public:
+  public:
     PixelGrid() = default;
 
     // Gives the grid a new size. The old elements are released; the new ones are uninitialised.
@@ -58,7 +58,7 @@ public:
     [[nodiscard]] Element* Row(std::int32_t y) { return At({0, y}); }
     [[nodiscard]] const Element* Row(std::int32_t y) const { return At({0, y}); }
 
-private:
+  private:
     [[nodiscard]] std::size_t Index(GridPoint p) const {
         return (static_cast<std::size_t>(p.y) * static_cast<std::size_t>(width_) +
                 static_cast<std::size_t>(p.x)) *

@@ -6,7 +6,7 @@ namespace velmora {
 
 // The engine's linear congruential generator: 15-bit draws from a 32-bit state.
 class RandomGenerator {
-public:
+  public:
     void Seed(std::uint32_t state) { state_ = state; }
     [[nodiscard]] std::uint32_t state() const { return state_; }
 
@@ -22,7 +22,7 @@ public:
         return (high * 32768u + low) % count;
     }
 
-private:
+  private:
     std::uint32_t state_ = 0;
 };
 

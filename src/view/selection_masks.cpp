@@ -59,7 +59,8 @@ void RasteriseOutline(std::span<const GridPoint> outline, ByteGrid& mask) {
         for (std::size_t i = 0; i < outline.size(); ++i) {
             const GridPoint a = outline[i];
             const GridPoint b = outline[(i + 1) % outline.size()];
-            const bool crosses = (a.y <= centreY && centreY < b.y) || (b.y <= centreY && centreY < a.y);
+            const bool crosses =
+                (a.y <= centreY && centreY < b.y) || (b.y <= centreY && centreY < a.y);
             if (!crosses) continue;
             const double t = (centreY - a.y) / (static_cast<double>(b.y) - a.y);
             crossings.push_back(a.x + t * (static_cast<double>(b.x) - a.x));
@@ -123,8 +124,8 @@ void PaintSourceMask(const ByteGrid& fillMask, const FillRect& sourceRect, ByteG
     sourceMask.Fill(kMaskSet);
     const std::int64_t left = std::max<std::int64_t>(sourceRect.x, 0);
     const std::int64_t top = std::max<std::int64_t>(sourceRect.y, 0);
-    const std::int64_t right =
-        std::min<std::int64_t>(static_cast<std::int64_t>(sourceRect.x) + sourceRect.width, sourceMask.width());
+    const std::int64_t right = std::min<std::int64_t>(
+        static_cast<std::int64_t>(sourceRect.x) + sourceRect.width, sourceMask.width());
     const std::int64_t bottom = std::min<std::int64_t>(
         static_cast<std::int64_t>(sourceRect.y) + sourceRect.height, sourceMask.height());
     for (std::int64_t y = top; y < bottom; ++y) {
@@ -162,8 +163,7 @@ void BuildMasksFromMarks(const ByteGrid& marks, SelectionMasks& masks) {
     masks.sourceMask.SetSize(marks.width(), marks.height(), 1);
     std::copy(marks.begin(), marks.end(), masks.fillMask.begin());
     masks.selectionBounds = MarkedBounds(marks);
-    masks.sourceRect =
-        DeriveSourceRect(masks.selectionBounds, marks.width(), marks.height());
+    masks.sourceRect = DeriveSourceRect(masks.selectionBounds, marks.width(), marks.height());
     PaintSourceMask(masks.fillMask, masks.sourceRect, masks.sourceMask);
 }
 

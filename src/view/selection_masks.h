@@ -5,21 +5,13 @@
 
 #include "engine/grid_point.h"
 #include "engine/pixel_grid.h"
+#include "platform/view_rect.h"
 
 namespace velmora {
 
 // Mask byte values: a selected pixel in the fill mask, an unusable pixel in the source mask.
 inline constexpr std::uint8_t kMaskSet = 255;
 inline constexpr std::uint8_t kMaskClear = 0;
-
-// A rectangle in view (client) pixels: left, top, right, bottom.
-struct ViewRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-    friend constexpr bool operator==(const ViewRect&, const ViewRect&) = default;
-};
 
 // How image pixels map to view pixels: zoom factor and scroll position.
 struct ViewMapping {

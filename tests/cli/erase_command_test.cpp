@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "cli/erase_command.h"
+#include "erase_test_support.h"
+
+namespace velmora {
+namespace {
+
+using testing::DifferentPixels;
+using testing::RunEraseCommand;
+
+const QString kNoise = QStringLiteral(VELMORA_CONFORMANCE_DIR "/in_noise_96x72.png");
+
+class EraseCommand : public ::testing::Test {
+  protected:
+    QString Scratch(const QString& name) const { return dir_.filePath(name); }
+    QTemporaryDir dir_;
+};
+
+TEST_F(EraseCommand, FillsInsideTheSelectionOnlyAndReportsCounts) {
+    const QString output = Scratch(QStringLiteral("out.png"));
+    const auto run = RunEraseCommand(
+        {kNoise, QStringLiteral("-o"), output, QStringLiteral("--polygon"),
+         QStringLiteral("40,30,60,30,50,50"), QStringLiteral("--seed"), QStringLiteral("9")});
+    ASSERT_EQ(run.exitCode, kExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("marked=")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral(" seconds=")));
+    const qint64 marked = testing::ReportValue(run.out, QStringLiteral("marked"));
+    EXPECT_GT(marked, 150);
+    EXPECT_LT(marked, 250);
+    const QImage before(kNoise);
+    const QImage after(output);
+    ASSERT_EQ(after.size(), before.size());
+    qint64 changedOutside = 0, changedInside = 0;
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x) {
+            const bool inBounds = x >= 40 && x < 60 && y >= 30 && y < 50;
+            const bool changed = before.pixel(x, y) != after.pixel(x, y);
+            (inBounds ? changedInside : changedOutside) += changed ? 1 : 0;
+        }
+    EXPECT_EQ(changedOutside, 0);
+    EXPECT_GT(changedInside, marked / 2);
+}
+
+TEST_F(EraseCommand, StopAtOnceWritesThePictureUnchanged) {
+    const QString output = Scratch(QStringLiteral("stopped.png"));
+    const auto run = RunEraseCommand({kNoise, QStringLiteral("-o"), output,
+                                      QStringLiteral("--rect"), QStringLiteral("10,10,30,30")},
+                                     true);
+    ASSERT_EQ(run.exitCode, kExitOk);
+    EXPECT_EQ(testing::ReportValue(run.out, QStringLiteral("progress")), 0);
+    EXPECT_EQ(DifferentPixels(QImage(output), QImage(kNoise)), 0);
+}
+
+TEST_F(EraseCommand, BadInputsFailCleanlyAndWriteNothing) {
+    const QString output = Scratch(QStringLiteral("never.png"));
+    QFile text(Scratch(QStringLiteral("text.jpg")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture at all");
+    text.close();
+    QImage smallMask(10, 10, QImage::Format_Grayscale8);
+    smallMask.fill(255);
+    ASSERT_TRUE(smallMask.save(Scratch(QStringLiteral("small.png"))));
+
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QString message;
+    };
+    const QString cannotOpen = QString::fromUtf8("无法打开图像!");
+    const QString unknownFormat = QString::fromUtf8("图像格式未知!");
+    const Case cases[] = {
+        {{Scratch(QStringLiteral("missing.png")), QStringLiteral("-o"), output,
+          QStringLiteral("--rect"), QStringLiteral("1,1,5,5")},
+         kExitFileError,
+         cannotOpen},
+        {{text.fileName(), QStringLiteral("-o"), output, QStringLiteral("--rect"),
+          QStringLiteral("1,1,5,5")},
+         kExitFileError,
+         cannotOpen},
+        {{dir_.path(), QStringLiteral("-o"), output, QStringLiteral("--rect"),
+          QStringLiteral("1,1,5,5")},
+         kExitFileError,
+         cannotOpen},
+        {{kNoise, QStringLiteral("-o"), output, QStringLiteral("--rect"),
+          QStringLiteral("200,200,220,220")},
+         kExitUsage,
+         QStringLiteral("no pixel")},
+        {{kNoise, QStringLiteral("-o"), output, QStringLiteral("--mask"),
+          Scratch(QStringLiteral("small.png"))},
+         kExitUsage,
+         QStringLiteral("mask")},
+        {{kNoise, QStringLiteral("-o"), Scratch(QStringLiteral("out.xyz")),
+          QStringLiteral("--rect"), QStringLiteral("1,1,5,5")},
+         kExitFileError,
+         unknownFormat},
+        {{kNoise, QStringLiteral("-o"), Scratch(QStringLiteral("nodot")), QStringLiteral("--rect"),
+          QStringLiteral("1,1,5,5")},
+         kExitFileError,
+         unknownFormat},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const auto run = RunEraseCommand(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).size(), 2) << "only the two inputs exist";
+}
+
+TEST_F(EraseCommand, FailedWriteKeepsTheExistingOutput) {
+    // The target is a folder's child that cannot be created: the old file next to it stays.
+    const QString existing = Scratch(QStringLiteral("result.png"));
+    QImage old(8, 8, QImage::Format_RGB32);
+    old.fill(Qt::red);
+    ASSERT_TRUE(old.save(existing));
+    const auto run =
+        RunEraseCommand({kNoise, QStringLiteral("-o"), Scratch(QStringLiteral("no/such/dir/x.png")),
+                         QStringLiteral("--rect"), QStringLiteral("10,10,20,20")});
+    EXPECT_EQ(run.exitCode, kExitFileError);
+    EXPECT_TRUE(run.err.contains(QString::fromUtf8("保存图像失败!")));
+    EXPECT_EQ(DifferentPixels(QImage(existing), old), 0);
+}
+
+TEST_F(EraseCommand, OutputReplacesAnExistingFileWhole) {
+    const QString output = Scratch(QStringLiteral("result.jpg"));
+    QFile stale(output);
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write(QByteArray(1 << 20, 'x'));
+    stale.close();
+    const auto run = RunEraseCommand({kNoise, QStringLiteral("-o"), output,
+                                      QStringLiteral("--rect"), QStringLiteral("10,10,20,20")});
+    ASSERT_EQ(run.exitCode, kExitOk);
+    const QImage written(output);
+    EXPECT_EQ(written.size(), QSize(96, 72));
+    EXPECT_LT(QFileInfo(output).size(), 1 << 20);
+}
+
+}  // namespace
+}  // namespace velmora
