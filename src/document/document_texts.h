@@ -1,0 +1,16 @@
+#pragma once
+
+namespace velmora {
+
+// Texts the document shows in the status bar and the title.
+inline constexpr char kStatusReadyText[] = "准备就绪";
+inline constexpr char kStatusProcessingText[] = "正在处理";
+inline constexpr char kStatusStoppedText[] = "停止";
+inline constexpr char kUntitledText[] = "未命名";
+// The framework's own message when a file cannot be opened at all.
+inline constexpr char kCannotOpenDocumentText[] = "打开文档失败。";
+// Told once after opening a palette picture, which is filled in full colour.
+inline constexpr char kPaletteConvertedText[] =
+    "此图像使用调色板，已转换为全彩色，以便擦除后保持原有颜色。";
+
+}  // namespace velmora
