@@ -1,31 +1,56 @@
 #include "fill_engine.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 namespace velmora {
 
 namespace {
+
 constexpr int kRandomCandidates = 500;
+
+std::uint32_t PackColour(const std::array<std::uint8_t, 8>& colour) {
+    return colour[0] | (std::uint32_t{colour[1]} << 8) | (std::uint32_t{colour[2]} << 16);
 }
 
-FillEngine::FillEngine() : neighbours_(std::make_unique<NeighbourSet>()) {}
+}  // namespace
+
+FillEngine::FillEngine()
+    : neighbours_(std::make_unique<NeighbourSet>()), kernel_(FastestSupportedKernel()) {}
 
 void FillEngine::BuildFillOrder() {
     const auto n = static_cast<std::uint32_t>(markedPoints.size());
+    const std::uint64_t modulus = FastModulus(n);
     for (std::uint32_t j = 0; j < n; ++j) {
-        const std::uint32_t k = random.RandomIndex(n);
+        const std::uint32_t high = random.Draw();
+        const std::uint32_t low = random.Draw();
+        const std::uint32_t k = FastRemainder(high * 32768u + low, n, modulus);
         std::swap(markedPoints[j], markedPoints[k]);
     }
     markedPoints.reserve(2 * static_cast<std::size_t>(n));
     for (std::uint32_t j = 0; j < n; ++j) markedPoints.push_back(markedPoints[j]);
 }
 
+void FillEngine::StartSearches() {
+    source_.Build(sourceGrid, sourceMaskGrid, sourcePoints);
+    sourceModulus_ = FastModulus(std::max<std::uint32_t>(source_.positionCount(), 1));
+}
+
+void FillEngine::FinishSearches() { source_.Release(); }
+
 void FillEngine::GatherNeighbours(GridPoint target) {
     NeighbourSet& set = *neighbours_;
     set.count = 0;
-    for (const GridPoint offset : offsetList) {
+    const std::int32_t width = statusGrid.width();
+    const std::int32_t height = statusGrid.height();
+    for (std::size_t i = 0;; ++i) {
+        if (i == offsetList.Generated().size() && !offsetList.Extend()) return;
+        const GridPoint offset = offsetList.Generated()[i];
         const GridPoint p = target + offset;
-        if (!statusGrid.Contains(p)) continue;
+        if (static_cast<std::uint32_t>(p.x) >= static_cast<std::uint32_t>(width) ||
+            static_cast<std::uint32_t>(p.y) >= static_cast<std::uint32_t>(height))
+            continue;
         const PixelStatus& status = *statusGrid.At(p);
         if (status.known == 0) continue;
         const std::uint8_t* colour = workGrid.At(p);
@@ -38,29 +63,25 @@ void FillEngine::GatherNeighbours(GridPoint target) {
 }
 
 void FillEngine::SynthesizePixel(std::int32_t index) {
+    if (!source_.empty()) {
+        Synthesize(index);
+        return;
+    }
+    StartSearches();
+    Synthesize(index);
+    FinishSearches();
+}
+
+void FillEngine::Synthesize(std::int32_t index) {
     const GridPoint target = markedPoints[static_cast<std::size_t>(index)];
     PixelStatus& targetStatus = *statusGrid.At(target);
     targetStatus.known = 1;
 
     GatherNeighbours(target);
-    const NeighbourSet& set = *neighbours_;
+    PrepareProbes();
     bestMatch_.score = BestMatch::kUnscored;
-
-    // Candidates suggested by the neighbours' own matches, shifted back by their offsets.
-    for (std::int32_t j = 0; j < set.count && bestMatch_.score != 0; ++j) {
-        const PixelStatus& status = *set.status[static_cast<std::size_t>(j)];
-        if (status.filled == 0) continue;
-        const GridPoint candidate = status.source - set.offset[static_cast<std::size_t>(j)];
-        if (!IsUsableSource(candidate)) continue;
-        std::int32_t& tried = *triedGrid.At(candidate);
-        if (tried == index) continue;
-        ScoreCandidate(candidate);
-        tried = index;
-    }
-
-    const auto sourceCount = static_cast<std::uint32_t>(sourcePoints.size());
-    for (int draw = 0; draw < kRandomCandidates && bestMatch_.score != 0; ++draw)
-        ScoreCandidate(sourcePoints[random.RandomIndex(sourceCount)]);
+    ScoreNeighbourCandidates(index);
+    if (bestMatch_.score != 0) ScoreRandomCandidates();
 
     const std::uint8_t* chosen = sourceGrid.At(bestMatch_.position);
     std::uint8_t* pixel = workGrid.At(target);
@@ -69,6 +90,111 @@ void FillEngine::SynthesizePixel(std::int32_t index) {
     pixel[2] = chosen[2];
     targetStatus.filled = 1;
     targetStatus.source = bestMatch_.position;
+}
+
+void FillEngine::PrepareProbes() {
+    const NeighbourSet& set = *neighbours_;
+    probes_.count = std::max(set.count - 1, 0);
+    probesWithinGuard_ = true;
+    for (std::int32_t j = 1; j < set.count; ++j) {
+        const auto entry = static_cast<std::size_t>(j);
+        const GridPoint offset = set.offset[entry];
+        if (std::abs(offset.x) > SourcePixels::kGuard || std::abs(offset.y) > SourcePixels::kGuard)
+            probesWithinGuard_ = false;
+        probes_.delta[entry - 1] = offset.y * source_.stride() + offset.x;
+        probes_.colour[entry - 1] = PackColour(set.colour[entry]);
+    }
+}
+
+// Candidates suggested by the neighbours' own matches, shifted back by their offsets.
+void FillEngine::ScoreNeighbourCandidates(std::int32_t index) {
+    const NeighbourSet& set = *neighbours_;
+    for (std::int32_t j = 0; j < set.count && bestMatch_.score != 0; ++j) {
+        const PixelStatus& status = *set.status[static_cast<std::size_t>(j)];
+        if (status.filled == 0) continue;
+        const GridPoint candidate = status.source - set.offset[static_cast<std::size_t>(j)];
+        if (!source_.Contains(candidate) || (source_.At(source_.Index(candidate)) & kUsableWordBits) == 0)
+            continue;
+        std::int32_t& tried = *triedGrid.At(candidate);
+        if (tried == index) continue;
+        const std::int32_t sum = probesWithinGuard_
+                                     ? SumWithinGuard(source_.Index(candidate), bestMatch_.score)
+                                     : SumBounded(candidate, bestMatch_.score);
+        if (sum < bestMatch_.score) bestMatch_ = {sum, candidate};
+        tried = index;
+    }
+}
+
+void FillEngine::ScoreRandomCandidates() {
+    const auto sourceCount = static_cast<std::uint32_t>(sourcePoints.size());
+    if (probesWithinGuard_) {
+        const RandomSearchInput input{source_.pixels(),
+                                      source_.positions(),
+                                      sourceCount,
+                                      sourceModulus_,
+                                      differenceTable.Centre(),
+                                      3 * differenceTable[DifferenceTable::kUncomparable],
+                                      &probes_,
+                                      kRandomCandidates};
+        RandomSearchState state{bestMatch_.score, -1, random.state()};
+        RunRandomSearch(kernel_, input, state);
+        random.Seed(state.randomState);
+        if (state.chosen >= 0)
+            bestMatch_ = {state.score, sourcePoints[static_cast<std::size_t>(state.chosen)]};
+        return;
+    }
+    // A neighbourhood reaching beyond the guard border (deep inside a large hole early in the
+    // first pass): one candidate at a time with every bound checked.
+    for (int draw = 0; draw < kRandomCandidates && bestMatch_.score != 0; ++draw) {
+        const std::uint32_t high = random.Draw();
+        const std::uint32_t low = random.Draw();
+        const GridPoint candidate =
+            sourcePoints[FastRemainder(high * 32768u + low, sourceCount, sourceModulus_)];
+        const std::int32_t sum = SumBounded(candidate, bestMatch_.score);
+        if (sum < bestMatch_.score) bestMatch_ = {sum, candidate};
+    }
+}
+
+// The sum of a usable candidate whose neighbours all lie within the guard border, stopping once
+// it reaches `best`.
+std::int32_t FillEngine::SumWithinGuard(std::int32_t position, std::int32_t best) const {
+    const std::int32_t* costs = differenceTable.Centre();
+    const std::int32_t uncomparable = 3 * differenceTable[DifferenceTable::kUncomparable];
+    std::int32_t sum = 0;
+    for (std::int32_t j = 0; j < probes_.count && sum < best; ++j) {
+        const auto entry = static_cast<std::size_t>(j);
+        const std::uint32_t word = source_.At(position + probes_.delta[entry]);
+        const std::uint32_t colour = probes_.colour[entry];
+        if ((word & kUsableWordBits) == 0) {
+            sum += uncomparable;
+            continue;
+        }
+        for (int shift = 0; shift < 24; shift += 8)
+            sum += costs[static_cast<int>((colour >> shift) & 0xFF) - static_cast<int>((word >> shift) & 0xFF)];
+    }
+    return sum;
+}
+
+// The same for any usable candidate, testing each neighbour position against the grid's bounds.
+std::int32_t FillEngine::SumBounded(GridPoint candidate, std::int32_t best) const {
+    const NeighbourSet& set = *neighbours_;
+    const std::int32_t* costs = differenceTable.Centre();
+    const std::int32_t uncomparable = 3 * differenceTable[DifferenceTable::kUncomparable];
+    std::int32_t sum = 0;
+    for (std::int32_t j = 1; j < set.count && sum < best; ++j) {
+        const auto entry = static_cast<std::size_t>(j);
+        const GridPoint s = candidate + set.offset[entry];
+        const std::uint32_t word = source_.Contains(s) ? source_.At(source_.Index(s)) : 0u;
+        if ((word & kUsableWordBits) == 0) {
+            sum += uncomparable;
+            continue;
+        }
+        const auto& colour = set.colour[entry];
+        for (int k = 0; k < 3; ++k)
+            sum += costs[static_cast<int>(colour[static_cast<std::size_t>(k)]) -
+                         static_cast<int>((word >> (8 * k)) & 0xFF)];
+    }
+    return sum;
 }
 
 void FillEngine::ScoreCandidate(GridPoint candidate) {

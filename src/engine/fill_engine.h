@@ -7,10 +7,12 @@
 
 #include "difference_table.h"
 #include "grid_point.h"
-#include "offset_list.h"
+#include "offset_rings.h"
 #include "pixel_grid.h"
 #include "pixel_status.h"
 #include "random_generator.h"
+#include "random_search.h"
+#include "source_pixels.h"
 
 namespace velmora {
 
@@ -35,7 +37,7 @@ struct BestMatch {
 // The engine's working state: the grids copied from the picture, the pixel lists, the tables and
 // the generator. One job at a time uses it; it keeps its buffers from one job to the next.
 class FillEngine {
-  public:
+public:
     FillEngine();
 
     ByteGrid workGrid;        // the work rectangle, B,G,R; marked pixels are overwritten
@@ -46,7 +48,7 @@ class FillEngine {
     PixelGrid<std::int32_t> triedGrid;  // fill-order index of the last search that scored it
     std::vector<GridPoint> markedPoints;
     std::vector<GridPoint> sourcePoints;
-    OffsetList offsetList;
+    OffsetRings offsetList;  // generated lazily, as far as the neighbourhood walks reach
     DifferenceTable differenceTable;
     RandomGenerator random;
 
@@ -54,8 +56,17 @@ class FillEngine {
     // twice. Needs at least one marked point.
     void BuildFillOrder();
 
+    // Packs the source grids for the searches of a job. Until FinishSearches the source grids,
+    // the source points and the difference table must not change. A SynthesizePixel call outside
+    // such a span packs them for that one call.
+    void StartSearches();
+    void FinishSearches();
+
     // Fills entry `index` of the fill order by the best-match search.
     void SynthesizePixel(std::int32_t index);
+
+    // Collects the neighbourhood of `target` into neighbours().
+    void GatherNeighbours(GridPoint target);
 
     // Compares source position `candidate` with the current neighbourhood and keeps it as the best
     // match when its sum is strictly smaller.
@@ -64,14 +75,29 @@ class FillEngine {
     [[nodiscard]] const NeighbourSet& neighbours() const { return *neighbours_; }
     [[nodiscard]] const BestMatch& bestMatch() const { return bestMatch_; }
 
-  private:
-    void GatherNeighbours(GridPoint target);
+    // The instruction set of the random candidate search; the fastest one the processor has unless
+    // set otherwise. Every kernel gives the same results.
+    void SetSearchKernel(SearchKernel kernel) { kernel_ = kernel; }
+    [[nodiscard]] SearchKernel searchKernel() const { return kernel_; }
+
+private:
+    void Synthesize(std::int32_t index);
+    void PrepareProbes();
+    void ScoreNeighbourCandidates(std::int32_t index);
+    void ScoreRandomCandidates();
+    [[nodiscard]] std::int32_t SumWithinGuard(std::int32_t position, std::int32_t best) const;
+    [[nodiscard]] std::int32_t SumBounded(GridPoint candidate, std::int32_t best) const;
     [[nodiscard]] bool IsUsableSource(GridPoint p) const {
         return sourceGrid.Contains(p) && *sourceMaskGrid.At(p) != 0;
     }
 
     std::unique_ptr<NeighbourSet> neighbours_;
     BestMatch bestMatch_;
+    SearchKernel kernel_;
+    SourcePixels source_;
+    std::uint64_t sourceModulus_ = 0;
+    ProbeSet probes_;
+    bool probesWithinGuard_ = true;
 };
 
 }  // namespace velmora

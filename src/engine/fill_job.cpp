@@ -17,6 +17,10 @@ constexpr std::int32_t kWorkMargin = 50;
 void ListPixels(FillEngine& engine) {
     engine.statusGrid.SetSize(engine.workGrid.width(), engine.workGrid.height(), 1);
     engine.markedPoints.clear();
+    // Room for the fill order, which visits every marked pixel twice, so that it never moves.
+    const auto marked = static_cast<std::size_t>(std::count_if(
+        engine.maskGrid.begin(), engine.maskGrid.end(), [](std::uint8_t b) { return b != 0; }));
+    engine.markedPoints.reserve(2 * marked);
     for (std::int32_t y = 0; y < engine.maskGrid.height(); ++y) {
         for (std::int32_t x = 0; x < engine.maskGrid.width(); ++x) {
             const bool marked = *engine.maskGrid.At({x, y}) != 0;
@@ -57,6 +61,7 @@ bool PrepareJob(FillEngine& engine, FillJob& job, FillRect& workRect) {
     engine.BuildFillOrder();
     engine.triedGrid.SetSize(engine.sourceGrid.width(), engine.sourceGrid.height(), 1);
     engine.triedGrid.Fill(-1);
+    engine.StartSearches();
     return true;
 }
 
@@ -107,6 +112,9 @@ void RunFillJob(FillEngine& engine, FillJob& job) {
     } catch (const std::bad_alloc&) {
         // A buffer too large for memory ends the job like any early finish: nothing is written.
     }
+    // What only the searches of this job need.
+    engine.FinishSearches();
+    engine.offsetList.Release();
     engine.triedGrid.Release();
     job.busy->store(false, std::memory_order_release);
     job.post(ID_FILL_FINISHED);

@@ -1,0 +1,76 @@
+#include "offset_rings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+namespace velmora {
+
+namespace {
+
+// Bands grow with their radius so that the number of sorts stays logarithmic in the reach.
+constexpr std::int64_t kFirstBandSquare = 64;
+
+std::int64_t SquaredLength(GridPoint o) {
+    return static_cast<std::int64_t>(o.x) * o.x + static_cast<std::int64_t>(o.y) * o.y;
+}
+
+// The largest v >= 0 with v * v <= n, for n >= 0.
+std::int64_t FloorSqrt(std::int64_t n) {
+    auto v = static_cast<std::int64_t>(std::sqrt(static_cast<double>(n)));
+    while (v * v > n) --v;
+    while ((v + 1) * (v + 1) <= n) ++v;
+    return v;
+}
+
+}  // namespace
+
+void OffsetRings::Reset(std::int32_t width, std::int32_t height) {
+    width_ = width;
+    height_ = height;
+    reachedSquare_ = -1;
+    offsets_.clear();
+}
+
+void OffsetRings::Release() {
+    reachedSquare_ = -1;
+    offsets_ = {};
+}
+
+std::int64_t OffsetRings::FullSize() const {
+    if (width_ < 1 || height_ < 1) return 0;
+    return (2 * static_cast<std::int64_t>(width_) - 1) * (2 * static_cast<std::int64_t>(height_) - 1);
+}
+
+bool OffsetRings::Extend() {
+    const std::int64_t maxX = static_cast<std::int64_t>(width_) - 1;
+    const std::int64_t maxY = static_cast<std::int64_t>(height_) - 1;
+    const std::int64_t lastSquare = maxX * maxX + maxY * maxY;
+    if (width_ < 1 || height_ < 1 || reachedSquare_ >= lastSquare) return false;
+
+    // The band holds every offset with low < dx² + dy² <= high; it adds a quarter to the area
+    // reached, so that no more than that is generated beyond what a walk needs.
+    const std::int64_t low = reachedSquare_;
+    const std::int64_t high = std::min(lastSquare, low + std::max(kFirstBandSquare, low / 4));
+    const std::size_t bandStart = offsets_.size();
+    const std::int64_t rowReach = std::min(maxY, FloorSqrt(high));
+    for (std::int64_t dy = -rowReach; dy <= rowReach; ++dy) {
+        const std::int64_t rest = high - dy * dy;
+        const std::int64_t outer = std::min(maxX, FloorSqrt(rest));
+        // |dx| must exceed the inner edge: dx² > low − dy².
+        const std::int64_t innerRest = low - dy * dy;
+        const std::int64_t inner = innerRest < 0 ? 0 : FloorSqrt(innerRest) + 1;
+        for (std::int64_t ax = inner; ax <= outer; ++ax) {
+            offsets_.push_back({static_cast<std::int32_t>(-ax), static_cast<std::int32_t>(dy)});
+            if (ax != 0) offsets_.push_back({static_cast<std::int32_t>(ax), static_cast<std::int32_t>(dy)});
+        }
+    }
+    std::sort(offsets_.begin() + static_cast<std::ptrdiff_t>(bandStart), offsets_.end(),
+              [](GridPoint a, GridPoint b) {
+                  return std::tuple{SquaredLength(a), a.y, a.x} < std::tuple{SquaredLength(b), b.y, b.x};
+              });
+    reachedSquare_ = high;
+    return true;
+}
+
+}  // namespace velmora

@@ -1,0 +1,100 @@
+#include "random_search.h"
+
+#include <algorithm>
+
+#include "random_search_kernels.h"
+
+namespace velmora {
+
+namespace kernels {
+
+namespace {
+
+// The sum of one neighbour for a candidate at `position`: the uncomparable charge when the
+// neighbour's pixel is not usable, else the cost of its three channel differences.
+inline std::int32_t NeighbourCost(const RandomSearchInput& in, std::int32_t position, int j) {
+    const ProbeSet& probes = *in.probes;
+    const std::uint32_t word = in.pixels[position + probes.delta[static_cast<std::size_t>(j)]];
+    const std::uint32_t colour = probes.colour[static_cast<std::size_t>(j)];
+    if ((word & kUsableWordBits) == 0) return in.uncomparable;
+    return in.costs[static_cast<int>(colour & 0xFF) - static_cast<int>(word & 0xFF)] +
+           in.costs[static_cast<int>((colour >> 8) & 0xFF) - static_cast<int>((word >> 8) & 0xFF)] +
+           in.costs[static_cast<int>((colour >> 16) & 0xFF) - static_cast<int>((word >> 16) & 0xFF)];
+}
+
+}  // namespace
+
+void RandomSearchPortable(const RandomSearchInput& in, RandomSearchState& state) {
+    const int count = in.probes->count;
+    std::int32_t best = state.score;
+    std::uint32_t chunkState = state.randomState;
+    for (int first = 0; first < in.draws; first += kChunk) {
+        const int size = std::min(kChunk, in.draws - first);
+        std::array<std::uint32_t, kChunk> picked{};
+        for (int k = 0; k < size; ++k) {
+            const std::uint32_t high = (kChunkJumps[2 * k + 1].Apply(chunkState) >> 16) & 0x7FFFu;
+            const std::uint32_t low = (kChunkJumps[2 * k + 2].Apply(chunkState) >> 16) & 0x7FFFu;
+            picked[k] = FastRemainder(high * 32768u + low, in.positionCount, in.positionModulus);
+        }
+        // Stage one: the first neighbour of every candidate, without branches; the candidates it
+        // does not rule out against the best at the chunk's start go on, in order.
+        std::array<std::int32_t, kChunk> position{};
+        std::array<std::int32_t, kChunk> partial{};
+        std::array<std::uint8_t, kChunk> survivors{};
+        int survivorCount = 0;
+        for (int k = 0; k < size; ++k) {
+            position[k] = in.positions[picked[k]];
+            partial[k] = count == 0 ? 0 : NeighbourCost(in, position[k], 0);
+            survivors[survivorCount] = static_cast<std::uint8_t>(k);
+            survivorCount += partial[k] < best ? 1 : 0;
+        }
+        // Stage two: the rest of each survivor's neighbours, against the best as it is now.
+        for (int s = 0; s < survivorCount; ++s) {
+            const int k = survivors[s];
+            std::int32_t sum = partial[k];
+            int j = 1;
+            for (; j < count && sum < best; ++j) sum += NeighbourCost(in, position[k], j);
+            if (sum >= best) continue;
+            best = sum;
+            state.chosen = static_cast<std::int64_t>(picked[k]);
+            if (best == 0) {
+                state.score = 0;
+                state.randomState = kChunkJumps[2 * k + 2].Apply(chunkState);
+                return;
+            }
+        }
+        chunkState = kChunkJumps[2 * size].Apply(chunkState);
+    }
+    state.score = best;
+    state.randomState = chunkState;
+}
+
+}  // namespace kernels
+
+bool KernelSupported(SearchKernel kernel) {
+    switch (kernel) {
+        case SearchKernel::Portable:
+            return true;
+        case SearchKernel::Avx2:
+            return __builtin_cpu_supports("avx2") != 0;
+        case SearchKernel::Avx512:
+            return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0;
+    }
+    return false;
+}
+
+SearchKernel FastestSupportedKernel() {
+    return SearchKernel::Portable;
+}
+
+void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input, RandomSearchState& state) {
+    switch (kernel) {
+        case SearchKernel::Avx2:
+        case SearchKernel::Avx512:
+        case SearchKernel::Portable:
+            kernels::RandomSearchPortable(input, state);
+            return;
+    }
+}
+
+}  // namespace velmora
