@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite: once optimised (warnings as errors), once under
-# AddressSanitizer with UndefinedBehaviorSanitizer, once under ThreadSanitizer.
+# AddressSanitizer with UndefinedBehaviorSanitizer, once under ThreadSanitizer; then each fuzz
+# target runs for a short while on its corpus.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 velmora_install_missing
@@ -24,4 +25,6 @@ if [ "${VELMORA_SKIP_SANITIZERS:-0}" != 1 ]; then
     -DVELMORA_SANITIZE=address,undefined
   run_suite "$VELMORA_ROOT/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_BENCH=OFF \
     -DVELMORA_SANITIZE=thread
+  echo "== fuzzing each target briefly on its corpus"
+  bash "$VELMORA_ROOT/scripts/fuzz.sh" 20
 fi
