@@ -17,7 +17,8 @@ class MessageBoxes {
     virtual void ShowNotice(const QString& text) = 0;
 };
 
-// Modal boxes over the main window, titled "Velmora".
+// Errors in modal boxes over the main window, titled "Velmora"; notices in the main window's
+// status bar (a box when it has none).
 class DialogMessageBoxes final : public MessageBoxes {
   public:
     explicit DialogMessageBoxes(QWidget* mainWindow) : mainWindow_(mainWindow) {}

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QMainWindow>
 #include <QPointer>
 #include <QProgressBar>
 
+#include "platform/message_boxes.h"
 #include "platform/ribbon_status_bar.h"
 #include "qt_test_app.h"
 
@@ -45,6 +47,15 @@ TEST(RibbonStatusBar, AddingUnderATakenIdentifierReplacesTheElement) {
     EXPECT_TRUE(first.isNull());
     EXPECT_EQ(bar.FindLabel(120)->text(), QStringLiteral("b"));
     EXPECT_EQ(bar.ElementCount(), 1);
+}
+
+TEST(DialogMessageBoxes, NoticeGoesToTheStatusBarWithoutADialog) {
+    QMainWindow window;
+    auto* bar = new RibbonStatusBar;
+    window.setStatusBar(bar);  // the window owns it
+    DialogMessageBoxes messages(&window);
+    messages.ShowNotice(QStringLiteral("converted"));
+    EXPECT_EQ(bar->currentMessage(), QStringLiteral("converted"));
 }
 
 }  // namespace
