@@ -1,0 +1,22 @@
+// velmora: removes an unwanted object from a photograph.
+#include <QApplication>
+
+#include "app/res/images.h"
+#include "app/res/version_info.h"
+#include "app/velmora_app.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Halvard"));
+    QApplication::setApplicationName(QStringLiteral("Velmora"));
+    QApplication::setApplicationVersion(QString::fromLatin1(velmora::kFileVersion));
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.halvard.Velmora"));
+    QApplication::setWindowIcon(velmora::ProgramIcon());
+
+    velmora::CVelmoraApp app{velmora::AppEnvironment{}};
+    // A picture that cannot be opened has been reported; the program ends without a window.
+    if (!app.InitInstance(QApplication::arguments().mid(1))) return 1;
+    const int result = QApplication::exec();
+    app.ExitInstance();
+    return result;
+}

@@ -1,0 +1,63 @@
+#include "app/user_prompts.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/res/document_string.h"
+#include "app/res/resource_ids.h"
+#include "app/res/string_table.h"
+
+namespace velmora {
+
+namespace {
+
+// The dialog shows the filter names as the document string spells them, without the patterns.
+void SetDocumentFilters(QFileDialog& dialog) {
+    const DocumentString document = DocumentString::Load();
+    dialog.setNameFilters(document.DialogFilters());
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+}
+
+}  // namespace
+
+std::optional<QString> DialogUserPrompts::AskOpenPath(QWidget* parent) {
+    QFileDialog dialog(parent, LoadString(AFX_IDS_OPENFILE));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    SetDocumentFilters(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+std::optional<QString> DialogUserPrompts::AskSavePath(QWidget* parent, const QString& suggested) {
+    QFileDialog dialog(parent, LoadString(AFX_IDS_SAVEFILE));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    SetDocumentFilters(dialog);
+    dialog.setDefaultSuffix(DocumentString::Load().DefaultSuffix());
+    if (!suggested.isEmpty()) dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+UserPrompts::SaveChanges DialogUserPrompts::AskSaveChanges(QWidget* parent,
+                                                           const QString& documentTitle) {
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        parent, LoadString(AFX_IDS_APP_TITLE), LoadString(AFX_IDP_ASK_TO_SAVE).arg(documentTitle),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes) return SaveChanges::Save;
+    if (answer == QMessageBox::No) return SaveChanges::Discard;
+    return SaveChanges::Cancel;
+}
+
+bool DialogUserPrompts::OpenUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
+
+void DialogUserPrompts::RunModal(QDialog& dialog) {
+    dialog.exec();
+}
+
+}  // namespace velmora
