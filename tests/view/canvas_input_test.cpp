@@ -253,7 +253,7 @@ void CanvasInputTest::closingAtOnceBuildsNoMasks() {
 void CanvasInputTest::zoomAndScrollMapClicksToPicturePixels() {
     Canvas canvas;
     QVERIFY(canvas.Open(UniformPicture(400, 300)));
-    canvas.Show({600, 400}, true);
+    canvas.Show({600, 400});
     canvas.Zoom(2);
     canvas.ScrollTo({30, 10});
     canvas.Click({101, 61});

@@ -68,7 +68,7 @@ void CanvasRenderingTest::scrolledCanvasShowsTheVisiblePartOnly() {
     QVERIFY(canvas.Open(CoordinatePicture(200, 100)));
     canvas.Zoom(3);
     QCOMPARE(canvas.doc().ZoomFactor(), 4.0f);
-    canvas.Show({600, 400}, true);
+    canvas.Show({600, 400});
     // Scroll range = zoomed picture less the client; a page is a tenth of it, a line a tenth
     // of a page.
     QCOMPARE(canvas.view().horizontalScrollBar()->maximum(), 200);
@@ -217,7 +217,7 @@ void CanvasRenderingTest::trackerHandlesInsideOrOutside() {
 void CanvasRenderingTest::trackerFollowsZoomAndScroll() {
     Canvas canvas;
     QVERIFY(canvas.Open(UniformPicture(400, 300)));
-    canvas.Show({600, 400}, true);
+    canvas.Show({600, 400});
     canvas.DragRectangle({100, 80}, {160, 120});
     canvas.Zoom(2);
     canvas.ScrollTo({30, 0});

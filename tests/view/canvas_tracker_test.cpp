@@ -164,7 +164,7 @@ void CanvasTrackerTest::hiddenTrackerCannotBeGrabbed() {
 void CanvasTrackerTest::fromTrackerAtZoomTwoScrolled() {
     Canvas canvas;
     QVERIFY(canvas.Open(UniformPicture(400, 300)));
-    canvas.Show({600, 400}, true);
+    canvas.Show({600, 400});
     canvas.DragRectangle({100, 80}, {160, 120});
     canvas.Zoom(2);
     canvas.ScrollTo({30, 0});
