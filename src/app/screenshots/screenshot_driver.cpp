@@ -5,7 +5,11 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <QMenu>
+
+#include "app/about_dialog.h"
 #include "app/mainframe.h"
+#include "app/my_ribbon_bar.h"
 #include "app/res/images.h"
 #include "app/screenshots/screenshot_session.h"
 #include "app/velmora_app.h"
@@ -78,5 +82,19 @@ int main(int argc, char* argv[]) {
                            kLimitMs))
         return Fail(QStringLiteral("the fill did not finish"));
     save(QStringLiteral("4-finished.png"));
+
+    // The rest of the program's face: the application menu, the About box and a dark look.
+    QMenu* menu = app.MainFrame()->RibbonBar()->ApplicationMenu();
+    menu->popup(app.MainFrame()->mapToGlobal(QPoint(2, 30)));
+    QApplication::processEvents();
+    menu->grab().save(folder.filePath(QStringLiteral("5-menu.png")));
+    menu->hide();
+    velmora::CAboutDlg about([](const QUrl&) { return true; }, app.MainFrame());
+    about.show();
+    QApplication::processEvents();
+    about.grab().save(folder.filePath(QStringLiteral("6-about.png")));
+    about.hide();
+    app.Router().Execute(velmora::ID_VIEW_APPLOOK_OFF_2007_BLACK);
+    save(QStringLiteral("7-black.png"));
     return 0;
 }
