@@ -26,6 +26,7 @@ class CanvasRenderingTest : public QObject {
     void trackerHandlesInsideOrOutside();
     void trackerFollowsZoomAndScroll();
     void trackerHiddenWhileFillRunsAndFillIsSeenGrowing();
+    void photographOutlinedAndFilled();
 };
 
 void CanvasRenderingTest::emptyCanvasShowsWindowColourAndDoesNotScroll() {
@@ -276,6 +277,39 @@ void CanvasRenderingTest::trackerHiddenWhileFillRunsAndFillIsSeenGrowing() {
     canvas.Screenshot(QStringLiteral("fill-finished"));
     QCOMPARE(CountPixels(done, kRed, object), 0);
     QCOMPARE(done.pixel(53, 78), kBlack);  // the tracker is back
+}
+
+void CanvasRenderingTest::photographOutlinedAndFilled() {
+    Canvas canvas;
+    QVERIFY(canvas.doc().OnOpenDocument(
+        QStringLiteral(VELMORA_SOURCE_DIR "/assets/sample/ladybird.jpg")));
+    canvas.Zoom(-2);
+    canvas.Show({700, 450});
+    // Round the beetle on its stalk, at half size.
+    canvas.ClickPolygon({{408, 170}, {488, 170}, {486, 250}, {446, 254}, {414, 246}});
+    QVERIFY(IsSelectionClosed(canvas.doc().Selection()));
+    const QRect beetle(420, 178, 58, 30);  // its red back, in client pixels
+    const auto redPixels = [&](const QImage& frame) {
+        int count = 0;
+        for (int y = beetle.top(); y <= beetle.bottom(); ++y)
+            for (int x = beetle.left(); x <= beetle.right(); ++x) {
+                const QColor c = frame.pixelColor(x, y);
+                if (c.red() > 150 && c.green() < 90 && c.blue() < 60) ++count;
+            }
+        return count;
+    };
+    const QImage before = canvas.Render();
+    canvas.Screenshot(QStringLiteral("photo-outlined"));
+    QVERIFY2(redPixels(before) > 150, qPrintable(QString::number(redPixels(before))));
+
+    canvas.Command(ID_FILL_START);
+    QTRY_VERIFY_WITH_TIMEOUT(!canvas.doc().Busy(), 300000);
+    const QImage after = canvas.Render();
+    canvas.Screenshot(QStringLiteral("photo-filled"));
+    QVERIFY2(redPixels(after) < redPixels(before) / 10,
+             qPrintable(QString::number(redPixels(after))));
+    // Outside the outline the canvas shows the same picture as before.
+    QCOMPARE(after.copy(0, 0, 300, 450), before.copy(0, 0, 300, 450));
 }
 
 QTEST_MAIN(CanvasRenderingTest)
