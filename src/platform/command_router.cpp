@@ -70,14 +70,18 @@ void CommandRouter::Post(int id) {
 }
 
 bool CommandRouter::event(QEvent* event) {
-    if (event->type() != PostedCommandEvent()) return QObject::event(event);
-    int id = 0;
-    {
-        const std::scoped_lock lock(postedGuard_);
-        if (posted_.empty()) return true;
-        id = posted_.front();
-        posted_.pop_front();
+    // The lock comes before the event is even looked at: a posted event was made on the posting
+    // thread under this lock, and taking it here is what orders the two for thread checkers
+    // (Qt's own hand-over happens inside uninstrumented code).
+    std::unique_lock lock(postedGuard_);
+    if (event->type() != PostedCommandEvent()) {
+        lock.unlock();
+        return QObject::event(event);
     }
+    if (posted_.empty()) return true;
+    const int id = posted_.front();
+    posted_.pop_front();
+    lock.unlock();
     Execute(id);
     return true;
 }
