@@ -35,6 +35,13 @@ void FillEngine::BuildFillOrder() {
 void FillEngine::StartSearches() {
     source_.Build(sourceGrid, sourceMaskGrid, sourcePoints);
     sourceModulus_ = FastModulus(std::max<std::uint32_t>(source_.positionCount(), 1));
+    costBytesValid_ = true;
+    for (int d = 0; d < 256; ++d) {
+        const std::int32_t cost = differenceTable[d];
+        costBytesValid_ = costBytesValid_ && cost == differenceTable[-d] && cost >= 0 && cost < 65536;
+        costLowBytes_[static_cast<std::size_t>(d)] = static_cast<std::uint8_t>(cost & 0xFF);
+        costHighBytes_[static_cast<std::size_t>(d)] = static_cast<std::uint8_t>((cost >> 8) & 0xFF);
+    }
 }
 
 void FillEngine::FinishSearches() { source_.Release(); }
@@ -133,6 +140,8 @@ void FillEngine::ScoreRandomCandidates() {
                                       sourceCount,
                                       sourceModulus_,
                                       differenceTable.Centre(),
+                                      costBytesValid_ ? costLowBytes_.data() : nullptr,
+                                      costBytesValid_ ? costHighBytes_.data() : nullptr,
                                       3 * differenceTable[DifferenceTable::kUncomparable],
                                       &probes_,
                                       kRandomCandidates};

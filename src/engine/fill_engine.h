@@ -96,6 +96,11 @@ private:
     SearchKernel kernel_;
     SourcePixels source_;
     std::uint64_t sourceModulus_ = 0;
+    // The difference table by magnitude as low and high bytes, when it is symmetric and below
+    // 65536 (as it always is); the vector kernels need both.
+    std::array<std::uint8_t, 256> costLowBytes_{};
+    std::array<std::uint8_t, 256> costHighBytes_{};
+    bool costBytesValid_ = false;
     ProbeSet probes_;
     bool probesWithinGuard_ = true;
 };

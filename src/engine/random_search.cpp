@@ -75,26 +75,26 @@ bool KernelSupported(SearchKernel kernel) {
     switch (kernel) {
         case SearchKernel::Portable:
             return true;
-        case SearchKernel::Avx2:
-            return __builtin_cpu_supports("avx2") != 0;
         case SearchKernel::Avx512:
-            return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0;
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+                   __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vnni");
     }
     return false;
 }
 
 SearchKernel FastestSupportedKernel() {
-    return SearchKernel::Portable;
+    static const SearchKernel fastest =
+        KernelSupported(SearchKernel::Avx512) ? SearchKernel::Avx512 : SearchKernel::Portable;
+    return fastest;
 }
 
 void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input, RandomSearchState& state) {
-    switch (kernel) {
-        case SearchKernel::Avx2:
-        case SearchKernel::Avx512:
-        case SearchKernel::Portable:
-            kernels::RandomSearchPortable(input, state);
-            return;
+    if (kernel == SearchKernel::Avx512 && input.costLowBytes != nullptr) {
+        kernels::RandomSearchAvx512(input, state);
+        return;
     }
+    kernels::RandomSearchPortable(input, state);
 }
 
 }  // namespace velmora

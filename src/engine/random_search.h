@@ -26,6 +26,10 @@ struct RandomSearchInput {
     std::uint32_t positionCount = 0;           // at least 1
     std::uint64_t positionModulus = 0;         // FastModulus(positionCount)
     const std::int32_t* costs = nullptr;       // the difference table, indexed -255..255
+    // The same costs by |d| (the table is symmetric), split into low and high bytes, for the
+    // vector kernels' in-register lookups; 256 entries each.
+    const std::uint8_t* costLowBytes = nullptr;
+    const std::uint8_t* costHighBytes = nullptr;
     std::int32_t uncomparable = 0;             // the charge for a neighbour that is not usable
     const ProbeSet* probes = nullptr;          // every offset within the guard border
     std::int32_t draws = 0;                    // number of random candidates, at most
@@ -53,8 +57,9 @@ struct RandomSearchState {
     return static_cast<std::uint32_t>((high + (low >> 32)) >> 32);
 }
 
-// The instruction sets a random phase can run on; the results are identical.
-enum class SearchKernel { Portable, Avx2, Avx512 };
+// The instruction sets a random phase can run on; the results are identical. Avx512 needs the
+// byte-permute (VBMI) and dot-product (VNNI) extensions besides the foundation.
+enum class SearchKernel { Portable, Avx512 };
 
 [[nodiscard]] bool KernelSupported(SearchKernel kernel);
 [[nodiscard]] SearchKernel FastestSupportedKernel();

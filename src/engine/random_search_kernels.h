@@ -22,8 +22,15 @@ inline constexpr std::array<RandomJump, 2 * kChunk + 1> kChunkJumps = [] {
     return jumps;
 }();
 
+// The index into the positions of candidate `k` (0-based) of a phase that starts at `startState`.
+inline std::uint32_t DrawnIndex(const RandomSearchInput& input, std::uint32_t startState, int k) {
+    const auto draws = static_cast<std::uint32_t>(2 * k);
+    const std::uint32_t high = (RandomJump::Of(draws + 1).Apply(startState) >> 16) & 0x7FFFu;
+    const std::uint32_t low = (RandomJump::Of(draws + 2).Apply(startState) >> 16) & 0x7FFFu;
+    return FastRemainder(high * 32768u + low, input.positionCount, input.positionModulus);
+}
+
 void RandomSearchPortable(const RandomSearchInput& input, RandomSearchState& state);
-void RandomSearchAvx2(const RandomSearchInput& input, RandomSearchState& state);
 void RandomSearchAvx512(const RandomSearchInput& input, RandomSearchState& state);
 
 }  // namespace velmora::kernels

@@ -1,0 +1,325 @@
+// The random phase on AVX-512 with the byte-permute (VBMI) and dot-product (VNNI) extensions.
+//
+// Sixteen candidates are drawn at once from the generator's jump-ahead form. A candidate's sum
+// does not depend on the order of its neighbours, so they are compared in steps of two, pairing
+// horizontally adjacent neighbours so that one 8-byte load reads both. The difference costs are
+// looked up in registers: the table's 256 magnitudes as low and high bytes, four registers each.
+//
+// The first step runs on every candidate; the candidates it does not rule out wait in one queue
+// per further step and go on sixteen at a time. The queues are first in, first out, so a
+// candidate still waiting was always drawn later than every candidate that has completed: ruling
+// out at "sum >= best" and replacing only at "sum < best" is then exactly the one-at-a-time rule,
+// and the first candidate to complete with 0 is the one that ends the phase.
+
+// GCC 12 reports the intrinsics' own deliberately undefined vectors as maybe uninitialised
+// (fixed in later versions); the warning points into the header, so it is silenced there only.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+
+#include "random_search_kernels.h"
+
+#define VELMORA_AVX512 \
+    __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi,avx512vnni")))
+
+namespace velmora::kernels {
+
+namespace {
+
+constexpr int kLanes = 16;
+constexpr int kMaxSteps = ProbeSet::kCapacity;
+// Records waiting for one step: after each flush fewer than 2 * kLanes, plus one batch.
+constexpr int kQueueRoom = 4 * kLanes;
+// A record keeps its candidate's number in the low bits of its partial sum: sums stay below
+// 2^22 (15 neighbours at 196608 at most), numbers below 2^9, so comparing the packed value with
+// best << 9 compares the sums.
+constexpr int kOrderBits = 9;
+constexpr std::int32_t kSumLimit = (1 << (31 - kOrderBits)) - 1;  // above every sum; a larger best is clamped
+static_assert(ProbeSet::kCapacity * 196608 < kSumLimit);
+
+// One or two neighbours compared together.
+struct Step {
+    std::int32_t delta = 0;        // offset of the first neighbour's word
+    std::int32_t secondDelta = 0;  // of the second's; delta + 1 when they are adjacent
+    std::uint32_t colour = 0;
+    std::uint32_t secondColour = 0;
+    bool paired = false;
+    bool adjacent = false;
+};
+
+struct Queue {
+    alignas(64) std::int32_t position[kQueueRoom];
+    alignas(64) std::int32_t packed[kQueueRoom];  // partial sum << kOrderBits | number
+    int size;
+};
+
+struct CostRegisters {
+    __m512i low[4];
+    __m512i high[4];
+};
+
+// Per lane (one packed source word each): the cost of comparing with `colour`.
+VELMORA_AVX512 inline __m512i PixelCosts(const CostRegisters& costs, __m512i words, __m512i colour,
+                                         __m512i uncomparable) {
+    const __m512i magnitude = _mm512_and_si512(
+        _mm512_sub_epi8(_mm512_max_epu8(words, colour), _mm512_min_epu8(words, colour)),
+        _mm512_set1_epi32(0x00FFFFFF));
+    const __mmask64 upperHalf = _mm512_movepi8_mask(magnitude);
+    const __m512i low = _mm512_mask_blend_epi8(
+        upperHalf, _mm512_permutex2var_epi8(costs.low[0], magnitude, costs.low[1]),
+        _mm512_permutex2var_epi8(costs.low[2], magnitude, costs.low[3]));
+    const __m512i high = _mm512_mask_blend_epi8(
+        upperHalf, _mm512_permutex2var_epi8(costs.high[0], magnitude, costs.high[1]),
+        _mm512_permutex2var_epi8(costs.high[2], magnitude, costs.high[3]));
+    const __m512i ones = _mm512_set1_epi8(1);
+    const __m512i highSum = _mm512_dpbusd_epi32(_mm512_setzero_si512(), high, ones);
+    const __m512i sum = _mm512_dpbusd_epi32(_mm512_slli_epi32(highSum, 8), low, ones);
+    const __mmask16 usable =
+        _mm512_test_epi32_mask(words, _mm512_set1_epi32(static_cast<int>(kUsableWordBits)));
+    return _mm512_mask_blend_epi32(usable, uncomparable, sum);
+}
+
+class Avx512Search {
+public:
+    VELMORA_AVX512 Avx512Search(const RandomSearchInput& in, const RandomSearchState& state)
+        : in_(in), best_(state.score), startState_(state.randomState) {
+        for (int i = 0; i < 4; ++i) {
+            costs_.low[i] = _mm512_loadu_si512(in.costLowBytes + 64 * i);
+            costs_.high[i] = _mm512_loadu_si512(in.costHighBytes + 64 * i);
+        }
+        uncomparable_ = _mm512_set1_epi32(in.uncomparable);
+        PlanSteps(*in.probes);
+    }
+
+    VELMORA_AVX512 void Run(RandomSearchState& state) {
+        std::uint32_t chunkState = startState_;
+        for (int drawn = 0; drawn < in_.draws && !ended_; drawn += kLanes) {
+            const int lanes = in_.draws - drawn < kLanes ? in_.draws - drawn : kLanes;
+            DrawAndCompareFirst(chunkState, drawn, lanes);
+            chunkState = kChunkJumps[2 * lanes].Apply(chunkState);
+            CompareFullBatches(1);
+        }
+        // The last records, shallowest queue first; deeper queues are kept below two batches.
+        for (int s = 1; s < stepCount_ && !ended_; ++s) {
+            while (queues_[s].size > 0 && !ended_) {
+                CompareNext(s, queues_[s].size < kLanes ? queues_[s].size : kLanes);
+                CompareFullBatches(s + 1);
+            }
+        }
+        state.score = best_;
+        if (chosenOrder_ >= 0) state.chosen = DrawnIndex(in_, startState_, chosenOrder_);
+        state.randomState =
+            ended_ ? RandomJump::Of(2 * static_cast<std::uint32_t>(chosenOrder_ + 1)).Apply(startState_)
+                   : chunkState;
+    }
+
+private:
+    // Pairs horizontally adjacent neighbours, nearest first; the rest go in twos.
+    VELMORA_AVX512 void PlanSteps(const ProbeSet& probes) {
+        bool used[ProbeSet::kCapacity] = {};
+        int single = -1;
+        stepCount_ = 0;
+        for (int j = 0; j < probes.count; ++j) {
+            if (used[j]) continue;
+            used[j] = true;
+            int partner = -1;
+            for (int k = j + 1; k < probes.count && partner < 0; ++k)
+                if (!used[k] && (probes.delta[k] == probes.delta[j] + 1 || probes.delta[k] == probes.delta[j] - 1))
+                    partner = k;
+            if (partner < 0) {
+                if (single < 0) {
+                    single = j;
+                    continue;
+                }
+                AddStep(probes, single, j, false);
+                single = -1;
+                continue;
+            }
+            used[partner] = true;
+            const bool partnerFirst = probes.delta[partner] < probes.delta[j];
+            AddStep(probes, partnerFirst ? partner : j, partnerFirst ? j : partner, true);
+        }
+        if (single >= 0) AddStep(probes, single, -1, false);
+        for (int s = 0; s < stepCount_; ++s) queues_[s].size = 0;
+    }
+
+    void AddStep(const ProbeSet& probes, int first, int second, bool adjacent) {
+        Step& step = steps_[stepCount_++];
+        step.delta = probes.delta[static_cast<std::size_t>(first)];
+        step.colour = probes.colour[static_cast<std::size_t>(first)];
+        step.paired = second >= 0;
+        step.adjacent = adjacent;
+        if (second >= 0) {
+            step.secondDelta = probes.delta[static_cast<std::size_t>(second)];
+            step.secondColour = probes.colour[static_cast<std::size_t>(second)];
+        }
+    }
+
+    // Every full batch waiting for step `first` or a later one, so that each queue ends below
+    // kLanes records.
+    VELMORA_AVX512 void CompareFullBatches(int first) {
+        for (int s = first; s < stepCount_ && !ended_; ++s)
+            while (queues_[s].size >= kLanes && !ended_) CompareNext(s, kLanes);
+    }
+
+    // value % count for 16 values below 2^30, through double precision and one correction.
+    VELMORA_AVX512 __m512i Remainders(__m512i values) const {
+        const __m512d inverse = _mm512_set1_pd(1.0 / static_cast<double>(in_.positionCount));
+        const __m512i count = _mm512_set1_epi32(static_cast<int>(in_.positionCount));
+        const __m256i lowQuotient = _mm512_cvttpd_epu32(
+            _mm512_mul_pd(_mm512_cvtepu32_pd(_mm512_castsi512_si256(values)), inverse));
+        const __m256i highQuotient = _mm512_cvttpd_epu32(
+            _mm512_mul_pd(_mm512_cvtepu32_pd(_mm512_extracti64x4_epi64(values, 1)), inverse));
+        const __m512i quotient =
+            _mm512_inserti64x4(_mm512_castsi256_si512(lowQuotient), highQuotient, 1);
+        __m512i rest = _mm512_sub_epi32(values, _mm512_mullo_epi32(quotient, count));
+        rest = _mm512_mask_add_epi32(rest, _mm512_cmplt_epi32_mask(rest, _mm512_setzero_si512()), rest,
+                                     count);
+        return _mm512_mask_sub_epi32(rest, _mm512_cmpge_epu32_mask(rest, count), rest, count);
+    }
+
+    // The indices into the positions of candidates `drawn` to `drawn + 15`.
+    VELMORA_AVX512 __m512i DrawIndices(std::uint32_t chunkState) const {
+        const __m512i state = _mm512_set1_epi32(static_cast<int>(chunkState));
+        const __m512i fifteenBits = _mm512_set1_epi32(0x7FFF);
+        const __m512i high = _mm512_and_si512(
+            _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(state, JumpVector(1, true)), JumpVector(1, false)), 16),
+            fifteenBits);
+        const __m512i low = _mm512_and_si512(
+            _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(state, JumpVector(2, true)), JumpVector(2, false)), 16),
+            fifteenBits);
+        return Remainders(_mm512_or_si512(_mm512_slli_epi32(high, 15), low));
+    }
+
+    // Per lane k: the multipliers (or increments) of draw 2k + first.
+    VELMORA_AVX512 static __m512i JumpVector(int first, bool multiplier) {
+        alignas(64) std::uint32_t values[kLanes];
+        for (int k = 0; k < kLanes; ++k) {
+            const RandomJump& jump = kChunkJumps[static_cast<std::size_t>(2 * k + first)];
+            values[k] = multiplier ? jump.multiplier : jump.increment;
+        }
+        return _mm512_load_si512(values);
+    }
+
+    // The words of one step for `lanes` candidate positions, and their costs.
+    template <typename PositionOf>
+    VELMORA_AVX512 __m512i StepCosts(const Step& step, int lanes, PositionOf positionOf) {
+        const __mmask16 inUse = static_cast<__mmask16>((1u << lanes) - 1u);
+        const __m512i colour = _mm512_set1_epi32(static_cast<int>(step.colour));
+        if (!step.paired) {
+            alignas(64) std::uint32_t words[kLanes];
+            for (int k = 0; k < lanes; ++k) words[k] = in_.pixels[positionOf(k) + step.delta];
+            return PixelCosts(costs_, _mm512_maskz_load_epi32(inUse, words), colour, uncomparable_);
+        }
+        __m512i first;
+        __m512i second;
+        if (step.adjacent) {
+            alignas(64) std::uint64_t pairs[kLanes];
+            for (int k = 0; k < lanes; ++k)
+                __builtin_memcpy(&pairs[k], in_.pixels + positionOf(k) + step.delta, sizeof(std::uint64_t));
+            const __m512i a = _mm512_load_si512(pairs);
+            const __m512i b = _mm512_load_si512(pairs + 8);
+            first = _mm512_maskz_permutex2var_epi32(
+                inUse, a, _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0), b);
+            second = _mm512_maskz_permutex2var_epi32(
+                inUse, a, _mm512_set_epi32(31, 29, 27, 25, 23, 21, 19, 17, 15, 13, 11, 9, 7, 5, 3, 1), b);
+        } else {
+            alignas(64) std::uint32_t words[2][kLanes];
+            for (int k = 0; k < lanes; ++k) {
+                const std::int32_t p = positionOf(k);
+                words[0][k] = in_.pixels[p + step.delta];
+                words[1][k] = in_.pixels[p + step.secondDelta];
+            }
+            first = _mm512_maskz_load_epi32(inUse, words[0]);
+            second = _mm512_maskz_load_epi32(inUse, words[1]);
+        }
+        return _mm512_add_epi32(
+            PixelCosts(costs_, first, colour, uncomparable_),
+            PixelCosts(costs_, second, _mm512_set1_epi32(static_cast<int>(step.secondColour)), uncomparable_));
+    }
+
+    VELMORA_AVX512 void DrawAndCompareFirst(std::uint32_t chunkState, int drawn, int lanes) {
+        alignas(64) std::int32_t index[kLanes];
+        _mm512_store_si512(index, DrawIndices(chunkState));
+        alignas(64) std::int32_t position[kLanes];
+        for (int k = 0; k < lanes; ++k) position[k] = in_.positions[index[k]];
+        const __m512i costs = StepCosts(steps_[0], lanes, [&position](int k) { return position[k]; });
+        const __m512i order = _mm512_add_epi32(
+            _mm512_set1_epi32(drawn), _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
+        Pass(1, _mm512_load_si512(position),
+             _mm512_or_si512(_mm512_slli_epi32(costs, kOrderBits), order),
+             static_cast<__mmask16>((1u << lanes) - 1u));
+    }
+
+    // The next step (number `s`) for the first `lanes` records waiting for it.
+    VELMORA_AVX512 void CompareNext(int s, int lanes) {
+        Queue& queue = queues_[s];
+        const __m512i costs = StepCosts(steps_[s], lanes, [&queue](int k) { return queue.position[k]; });
+        const __m512i position = _mm512_load_si512(queue.position);
+        const __m512i packed = _mm512_add_epi32(_mm512_load_si512(queue.packed), _mm512_slli_epi32(costs, kOrderBits));
+        // Move the rest of the queue to its front before the pass may append to the next queue.
+        const int rest = queue.size - lanes;
+        for (int r = 0; r < rest; r += kLanes) {
+            _mm512_store_si512(queue.position + r, _mm512_loadu_si512(queue.position + lanes + r));
+            _mm512_store_si512(queue.packed + r, _mm512_loadu_si512(queue.packed + lanes + r));
+        }
+        queue.size = rest;
+        Pass(s + 1, position, packed, static_cast<__mmask16>((1u << lanes) - 1u));
+    }
+
+    // Rules out the records whose sum has reached the best; the others wait for step `next`, or
+    // complete when there is none.
+    VELMORA_AVX512 void Pass(int next, __m512i position, __m512i packed, __mmask16 inUse) {
+        const std::int32_t bound = best_ < kSumLimit ? best_ : kSumLimit;
+        const __mmask16 alive =
+            _mm512_mask_cmplt_epi32_mask(inUse, packed, _mm512_set1_epi32(bound << kOrderBits));
+        if (alive == 0) return;
+        if (next < stepCount_) {
+            Queue& queue = queues_[next];
+            _mm512_storeu_si512(queue.position + queue.size, _mm512_maskz_compress_epi32(alive, position));
+            _mm512_storeu_si512(queue.packed + queue.size, _mm512_maskz_compress_epi32(alive, packed));
+            queue.size += __builtin_popcount(alive);
+            return;
+        }
+        alignas(64) std::int32_t completed[kLanes];
+        _mm512_store_si512(completed, packed);
+        for (unsigned bits = alive; bits != 0; bits &= bits - 1) {
+            const std::int32_t record = completed[__builtin_ctz(bits)];
+            const std::int32_t sum = record >> kOrderBits;
+            if (sum >= best_) continue;
+            best_ = sum;
+            chosenOrder_ = record & ((1 << kOrderBits) - 1);
+            if (best_ == 0) {
+                ended_ = true;
+                return;
+            }
+        }
+    }
+
+    const RandomSearchInput& in_;
+    std::int32_t best_;
+    const std::uint32_t startState_;
+    std::int32_t chosenOrder_ = -1;
+    bool ended_ = false;
+    CostRegisters costs_;
+    __m512i uncomparable_;
+    Step steps_[kMaxSteps];
+    int stepCount_ = 0;
+    Queue queues_[kMaxSteps];
+};
+
+}  // namespace
+
+VELMORA_AVX512 void RandomSearchAvx512(const RandomSearchInput& in, RandomSearchState& state) {
+    if (in.probes->count == 0) {  // only the target: the first candidate matches perfectly
+        state.score = 0;
+        state.chosen = DrawnIndex(in, state.randomState, 0);
+        state.randomState = kChunkJumps[2].Apply(state.randomState);
+        return;
+    }
+    Avx512Search search(in, state);
+    search.Run(state);
+}
+
+}  // namespace velmora::kernels
