@@ -84,16 +84,17 @@ void FillLoop(FillEngine& engine, FillJob& job, const FillRect& workRect) {
 
 FillRect WorkRectangle(const FillRect& selectionBounds, std::int32_t pictureWidth,
                        std::int32_t pictureHeight) {
-    FillRect work{selectionBounds.x - kWorkMargin, selectionBounds.y - kWorkMargin,
-                  selectionBounds.width + 2 * kWorkMargin,
-                  selectionBounds.height + 2 * kWorkMargin};
-    work.x = std::max(work.x, 0);
-    work.y = std::max(work.y, 0);
-    if (static_cast<std::int64_t>(work.x) + work.width > pictureWidth)
-        work.width = pictureWidth - work.x;
-    if (static_cast<std::int64_t>(work.y) + work.height > pictureHeight)
-        work.height = pictureHeight - work.y;
-    return work;
+    // In 64 bits: an outline given on the command line may reach to the ends of the 32-bit range.
+    const std::int64_t x = std::max<std::int64_t>(std::int64_t{selectionBounds.x} - kWorkMargin, 0);
+    const std::int64_t y = std::max<std::int64_t>(std::int64_t{selectionBounds.y} - kWorkMargin, 0);
+    std::int64_t width = std::int64_t{selectionBounds.width} + 2 * kWorkMargin;
+    std::int64_t height = std::int64_t{selectionBounds.height} + 2 * kWorkMargin;
+    if (x + width > pictureWidth) width = pictureWidth - x;
+    if (y + height > pictureHeight) height = pictureHeight - y;
+    // Every value now lies in the 32-bit range: x and y at most the bounds' own, the sizes at most
+    // the picture's (or below zero when the selection lies wholly beyond the picture).
+    return {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
+            static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
 }
 
 std::int64_t ProgressStep(std::int64_t length) {

@@ -1,0 +1,303 @@
+// The production engine against the straightforward reference engine: the same job must give the
+// same picture, pixel for pixel, and the same counts, on every kernel this processor can run.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <optional>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/bgr_image.h"
+#include "engine/fill_engine.h"
+#include "engine/fill_job.h"
+#include "engine/offset_list.h"
+#include "engine/offset_rings.h"
+#include "engine/random_search.h"
+#include "engine/reference/reference_fill_engine.h"
+
+namespace velmora {
+namespace {
+
+// A small generator for the test's own choices (the engine's generator is under test).
+class Dice {
+public:
+    explicit Dice(std::uint32_t seed) : state_(seed * 2654435761u + 12345u) {}
+    std::uint32_t Next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 17;
+        state_ ^= state_ << 5;
+        return state_;
+    }
+    std::int32_t Between(std::int32_t low, std::int32_t high) {  // inclusive
+        return low + static_cast<std::int32_t>(Next() % static_cast<std::uint32_t>(high - low + 1));
+    }
+
+private:
+    std::uint32_t state_;
+};
+
+// Pictures that exercise every path: flat areas (searches that end at a perfect score), smooth
+// gradients, stripes and noise.
+ByteGrid MakePicture(Dice& dice, std::int32_t width, std::int32_t height) {
+    ByteGrid picture;
+    picture.SetSize(width, height, 3);
+    const int kind = dice.Between(0, 3);
+    const std::int32_t period = dice.Between(2, 9);
+    const std::uint8_t base = static_cast<std::uint8_t>(dice.Between(0, 255));
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            std::uint8_t* p = picture.At({x, y});
+            for (int k = 0; k < 3; ++k) {
+                int v = base;
+                if (kind == 1) v = (x * 3 + y * 2 + k * 40) % 256;
+                if (kind == 2) v = ((x / period + y / period + k) % 2) * 200 + 20;
+                if (kind == 3) v = static_cast<int>(dice.Next() >> 24);
+                if (kind != 3 && dice.Between(0, 9) == 0) v = (v + dice.Between(0, 6)) % 256;  // a little grain
+                p[k] = static_cast<std::uint8_t>(v);
+            }
+        }
+    }
+    return picture;
+}
+
+struct Inputs {
+    ByteGrid picture;
+    ByteGrid fillMask;
+    ByteGrid sourceMask;
+    FillRect selectionBounds;
+    FillRect sourceRect;
+    std::uint32_t seed = 0;
+    std::string description;
+};
+
+// A selection (rectangle or disc), its bounds, and a source rectangle: derived, or moved by hand
+// (possibly leaving the picture, which ends the job early in both engines).
+Inputs MakeInputs(std::uint32_t caseSeed) {
+    Dice dice(caseSeed);
+    Inputs in;
+    const std::int32_t width = dice.Between(20, 110);
+    const std::int32_t height = dice.Between(16, 90);
+    in.picture = MakePicture(dice, width, height);
+    const std::int32_t w = dice.Between(1, std::min(width - 1, 44));
+    const std::int32_t h = dice.Between(1, std::min(height - 1, 44));
+    const std::int32_t x0 = dice.Between(0, width - w);
+    const std::int32_t y0 = dice.Between(0, height - h);
+    const bool disc = dice.Between(0, 2) == 0;
+    in.fillMask.SetSize(width, height, 1);
+    in.fillMask.Fill(0);
+    for (std::int32_t y = y0; y < y0 + h; ++y)
+        for (std::int32_t x = x0; x < x0 + w; ++x) {
+            const double dx = (x + 0.5 - x0 - w / 2.0) / (w / 2.0);
+            const double dy = (y + 0.5 - y0 - h / 2.0) / (h / 2.0);
+            if (!disc || dx * dx + dy * dy <= 1.0) *in.fillMask.At({x, y}) = 255;
+        }
+    in.selectionBounds = {x0, y0, w, h};
+    if (dice.Between(0, 3) == 0) {
+        in.sourceRect = {dice.Between(-5, width - 2), dice.Between(-5, height - 2), dice.Between(0, width),
+                         dice.Between(0, height)};
+    } else {
+        const std::int32_t margin = std::max(w / 2, 50);
+        const std::int32_t sx = std::max(x0 - margin, 0);
+        const std::int32_t sy = std::max(y0 - 5, 0);
+        in.sourceRect = {sx, sy, std::min(width, x0 + w + margin) - sx, std::min(height, y0 + h + 5) - sy};
+    }
+    in.sourceMask.SetSize(width, height, 1);
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width; ++x) {
+            const bool inside = x >= in.sourceRect.x && y >= in.sourceRect.y &&
+                                x < in.sourceRect.x + in.sourceRect.width && y < in.sourceRect.y + in.sourceRect.height;
+            *in.sourceMask.At({x, y}) = inside && *in.fillMask.At({x, y}) == 0 ? 0 : 255;
+        }
+    in.seed = dice.Next();
+    in.description = "case " + std::to_string(caseSeed) + ": " + std::to_string(width) + "x" +
+                     std::to_string(height) + (disc ? " disc " : " rect ") + std::to_string(w) + "x" +
+                     std::to_string(h) + " seed " + std::to_string(in.seed);
+    return in;
+}
+
+struct Outcome {
+    ByteGrid picture;
+    FillJobStats stats;
+    std::vector<GridPoint> fillOrder;
+};
+
+// Runs one job; `stopAfter` progress reports, if given, asks it to stop there.
+template <typename RunJob>
+Outcome Run(const Inputs& in, RunJob runJob, std::optional<int> stopAfter = std::nullopt) {
+    BgrImage image;
+    image.pixels().SetSize(in.picture.width(), in.picture.height(), 3);
+    std::copy(in.picture.begin(), in.picture.end(), image.pixels().begin());
+    std::atomic<bool> busy{false};
+    std::atomic<bool> stop{false};
+    int reports = 0;
+    FillJob job;
+    job.image = &image;
+    job.fillMask = &in.fillMask;
+    job.sourceMask = &in.sourceMask;
+    job.selectionBounds = in.selectionBounds;
+    job.sourceRect = in.sourceRect;
+    job.busy = &busy;
+    job.stopRequested = &stop;
+    job.post = [&](int command) {
+        if (command == ID_FILL_PROGRESS && stopAfter && ++reports == *stopAfter) stop = true;
+    };
+    job.seedClock = [seed = in.seed] { return seed; };
+    Outcome outcome;
+    outcome.fillOrder = runJob(job);
+    outcome.stats = job.stats;
+    outcome.picture = std::move(image.pixels());
+    return outcome;
+}
+
+Outcome RunReference(const Inputs& in, std::optional<int> stopAfter = std::nullopt) {
+    return Run(
+        in,
+        [](FillJob& job) {
+            reference::ReferenceFillEngine engine;
+            reference::RunReferenceFillJob(engine, job);
+            return engine.markedPoints;
+        },
+        stopAfter);
+}
+
+Outcome RunFast(const Inputs& in, SearchKernel kernel, std::optional<int> stopAfter = std::nullopt) {
+    return Run(
+        in,
+        [kernel](FillJob& job) {
+            FillEngine engine;
+            engine.SetSearchKernel(kernel);
+            RunFillJob(engine, job);
+            return engine.markedPoints;
+        },
+        stopAfter);
+}
+
+std::vector<SearchKernel> Kernels() {
+    std::vector<SearchKernel> kernels;
+    for (const SearchKernel kernel : {SearchKernel::Portable, SearchKernel::Avx512})
+        if (KernelSupported(kernel)) kernels.push_back(kernel);
+    return kernels;
+}
+
+const char* KernelName(SearchKernel kernel) { return kernel == SearchKernel::Avx512 ? "avx512" : "portable"; }
+
+void ExpectSame(const Outcome& fast, const Outcome& reference) {
+    EXPECT_EQ(fast.stats.marked, reference.stats.marked);
+    EXPECT_EQ(fast.stats.sources, reference.stats.sources);
+    EXPECT_EQ(fast.stats.progressReports, reference.stats.progressReports);
+    EXPECT_EQ(fast.stats.entriesFilled, reference.stats.entriesFilled);
+    EXPECT_TRUE(fast.fillOrder == reference.fillOrder) << "fill order";
+    ASSERT_EQ(fast.picture.size(), reference.picture.size());
+    const auto mismatch = std::mismatch(fast.picture.begin(), fast.picture.end(), reference.picture.begin());
+    EXPECT_TRUE(mismatch.first == fast.picture.end())
+        << "first differing byte at " << (mismatch.first - fast.picture.begin());
+}
+
+TEST(FastEngineEquivalence, RandomJobsGiveTheReferencePixels) {
+    int filled = 0;
+    for (std::uint32_t caseSeed = 1; caseSeed <= 60; ++caseSeed) {
+        const Inputs in = MakeInputs(caseSeed);
+        SCOPED_TRACE(in.description);
+        const Outcome reference = RunReference(in);
+        if (reference.stats.entriesFilled > 0) ++filled;
+        for (const SearchKernel kernel : Kernels()) {
+            SCOPED_TRACE(KernelName(kernel));
+            ExpectSame(RunFast(in, kernel), reference);
+        }
+    }
+    EXPECT_GT(filled, 40) << "most generated jobs must fill something";
+}
+
+TEST(FastEngineEquivalence, StoppedJobsKeepTheSamePartialPicture) {
+    for (std::uint32_t caseSeed = 101; caseSeed <= 106; ++caseSeed) {
+        const Inputs in = MakeInputs(caseSeed);
+        SCOPED_TRACE(in.description);
+        const Outcome reference = RunReference(in, 37);
+        for (const SearchKernel kernel : Kernels()) {
+            SCOPED_TRACE(KernelName(kernel));
+            ExpectSame(RunFast(in, kernel, 37), reference);
+        }
+    }
+}
+
+// A hole much wider than the search's guard border: early targets deep inside it gather
+// neighbours far away, which takes the bounds-checked path.
+TEST(FastEngineEquivalence, DeepHolesGiveTheReferencePixels) {
+    Dice dice(7);
+    Inputs in;
+    in.picture = MakePicture(dice, 150, 110);
+    in.selectionBounds = {20, 15, 100, 80};
+    in.fillMask.SetSize(150, 110, 1);
+    in.fillMask.Fill(0);
+    in.sourceMask.SetSize(150, 110, 1);
+    in.sourceMask.Fill(0);
+    for (std::int32_t y = 15; y < 95; ++y)
+        for (std::int32_t x = 20; x < 120; ++x) *in.fillMask.At({x, y}) = *in.sourceMask.At({x, y}) = 255;
+    in.sourceRect = {0, 0, 150, 110};
+    in.seed = 99;
+    const Outcome reference = RunReference(in);
+    for (const SearchKernel kernel : Kernels()) {
+        SCOPED_TRACE(KernelName(kernel));
+        ExpectSame(RunFast(in, kernel), reference);
+    }
+}
+
+TEST(OffsetRings, GenerateTheFullListInOrderBandByBand) {
+    for (const auto& [width, height] : {std::pair{1, 1}, std::pair{3, 1}, std::pair{1, 40}, std::pair{25, 9},
+                                       std::pair{60, 60}, std::pair{130, 7}}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        OffsetList full;
+        BuildOffsetList(full, width, height);
+        OffsetRings rings;
+        BuildOffsetList(rings, width, height);
+        EXPECT_TRUE(rings.Generated().empty()) << "nothing before a walk asks";
+        int bands = 0;
+        while (rings.Extend()) {
+            ++bands;
+            const auto generated = rings.Generated();
+            ASSERT_LE(generated.size(), full.size());
+            ASSERT_TRUE(std::equal(generated.begin(), generated.end(), full.begin())) << "after band " << bands;
+        }
+        EXPECT_EQ(rings.Generated().size(), full.size());
+        EXPECT_EQ(rings.FullSize(), static_cast<std::int64_t>(full.size()));
+    }
+}
+
+TEST(OffsetRings, ExtendOnlyAsFarAsAsked) {
+    OffsetRings rings;
+    BuildOffsetList(rings, 2000, 1500);
+    ASSERT_TRUE(rings.Extend());
+    EXPECT_LT(rings.Generated().size(), 1000u) << "the first band is small";
+    EXPECT_EQ(rings.Generated()[0], (GridPoint{0, 0}));
+}
+
+TEST(RandomJump, EqualsThatManyDraws) {
+    for (const std::uint32_t seed : {0u, 1u, 0xDEADBEEFu}) {
+        RandomGenerator random;
+        random.Seed(seed);
+        for (std::uint32_t draws = 0; draws <= 1000; ++draws) {
+            ASSERT_EQ(RandomJump::Of(draws).Apply(seed), random.state()) << draws;
+            random.Draw();
+        }
+    }
+}
+
+TEST(FastRemainder, EqualsTheRemainderForEveryDivisorSize) {
+    Dice dice(3);
+    for (const std::uint32_t divisor : {1u, 2u, 3u, 7u, 1000u, 65537u, (1u << 30) - 1u, 1u << 30, 0xFFFFFFFFu}) {
+        const std::uint64_t modulus = FastModulus(divisor);
+        for (const std::uint32_t value : {0u, 1u, divisor - 1u, divisor, (1u << 30) - 1u, 0xFFFFFFFFu})
+            EXPECT_EQ(FastRemainder(value, divisor, modulus), value % divisor) << value << " % " << divisor;
+        for (int i = 0; i < 1000; ++i) {
+            const std::uint32_t value = dice.Next();
+            ASSERT_EQ(FastRemainder(value, divisor, modulus), value % divisor) << value << " % " << divisor;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velmora
