@@ -5,6 +5,8 @@
 #include <QSaveFile>
 #include <array>
 
+#include "document/cut_short_check.h"
+
 namespace velmora {
 
 namespace {
@@ -29,8 +31,10 @@ constexpr int kJpegQuality = 100;
 std::optional<OpenedImage> OpenImageFile(const QString& path) {
     QImageReader::setAllocationLimit(kDecodeLimitMegabytes);
     QImageReader reader(path);
+    const QByteArray format = reader.format();  // asked before reading: it is gone afterwards
     QImage decoded = reader.read();
-    if (decoded.isNull()) return std::nullopt;
+    // A file cut short decodes with a grey or undefined part that must not pass for a picture.
+    if (decoded.isNull() || IsFileCutShort(path, format)) return std::nullopt;
     OpenedImage opened;
     if (decoded.format() == QImage::Format_Indexed8 || decoded.format() == QImage::Format_Mono ||
         decoded.format() == QImage::Format_MonoLSB) {

@@ -17,6 +17,10 @@ bool ImageHistory::IsHeld(std::int32_t index) const {
            images_[SlotOf(index)].has_value();
 }
 
+const QImage* ImageHistory::StateAt(std::int32_t index) const {
+    return IsHeld(index) ? &*images_[SlotOf(index)] : nullptr;
+}
+
 bool ImageHistory::SlotInUse(std::int32_t slot) const {
     return slot >= 0 && slot < kSlots && images_[static_cast<std::size_t>(slot)].has_value();
 }

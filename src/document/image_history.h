@@ -40,6 +40,9 @@ class ImageHistory {
     [[nodiscard]] std::int32_t current() const { return current_; }
     // Whether the state with this index is held.
     [[nodiscard]] bool IsHeld(std::int32_t index) const;
+    // The picture of a held state, or null. Like GetCurrent, not to be read while a fill job
+    // writes into the current state.
+    [[nodiscard]] const QImage* StateAt(std::int32_t index) const;
     // Whether a slot (0 to 7) holds a picture.
     [[nodiscard]] bool SlotInUse(std::int32_t slot) const;
 
