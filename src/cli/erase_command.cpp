@@ -1,6 +1,7 @@
 #include "erase_command.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -20,7 +21,7 @@ constexpr int kProgressBarWidth = 40;
 struct SelectionResult {
     std::optional<SelectionMasks> masks;
     int exitCode = kExitOk;
-    QString message;
+    QString message;  // why there are no masks, or a warning about the ones given
 };
 
 SelectionResult Fail(int exitCode, const QString& message) {
@@ -50,6 +51,17 @@ SelectionResult MasksFromFile(const QString& path, const QSize& pictureSize) {
     return {std::move(masks), kExitOk, {}};
 }
 
+bool HasUsableSource(const SelectionMasks& masks) {
+    const FillRect& area = masks.sourceRect;
+    if (!area.LiesInside(masks.sourceMask.width(), masks.sourceMask.height())) return false;
+    for (std::int32_t y = area.y; y < area.y + area.height; ++y) {
+        const std::uint8_t* row = masks.sourceMask.Row(y) + area.x;
+        if (std::any_of(row, row + area.width, [](std::uint8_t b) { return b != kMaskSet; }))
+            return true;
+    }
+    return false;
+}
+
 SelectionResult BuildSelection(const EraseOptions& options, const QSize& pictureSize) {
     SelectionResult result;
     if (options.selectionKind == SelectionKind::MaskFile) {
@@ -70,6 +82,15 @@ SelectionResult BuildSelection(const EraseOptions& options, const QSize& picture
         masks.sourceRect = *options.sourceRect;
         PaintSourceMask(masks.fillMask, masks.sourceRect, masks.sourceMask);
     }
+    // The fill then ends at once and the picture is written unchanged, as the engine defines it;
+    // the user is told why.
+    if (!HasUsableSource(masks))
+        result.message =
+            QStringLiteral(
+                "nothing will be filled: the source rectangle leaves the %1 x %2 picture or lies "
+                "wholly inside the selection")
+                .arg(pictureSize.width())
+                .arg(pictureSize.height());
     return result;
 }
 
@@ -113,10 +134,8 @@ int RunErase(const EraseOptions& options, EraseStreams streams, std::atomic<bool
     QImage& picture = opened->image;
 
     const SelectionResult selection = BuildSelection(options, picture.size());
-    if (!selection.masks) {
-        streams.err << selection.message << '\n' << Qt::flush;
-        return selection.exitCode;
-    }
+    if (!selection.message.isEmpty()) streams.err << selection.message << '\n' << Qt::flush;
+    if (!selection.masks) return selection.exitCode;
     const qsizetype dot = options.output.lastIndexOf(QLatin1Char('.'));
     if (dot < 0 || !FindEncoder(options.output.mid(dot))) {
         streams.err << QString::fromUtf8(kUnknownFormatText) << '\n' << Qt::flush;

@@ -71,8 +71,11 @@ ParsedEraseArguments ParseEraseArguments(const QStringList& arguments) {
             options.outline.clear();
             for (std::size_t k = 0; k < numbers->size(); k += 2)
                 options.outline.push_back({(*numbers)[k], (*numbers)[k + 1]});
-            if (!(options.outline.front() == options.outline.back()))
-                options.outline.push_back(options.outline.front());
+            // A repeated first point closes the outline; it is not one of the three.
+            if (options.outline.front() == options.outline.back()) options.outline.pop_back();
+            if (options.outline.size() < 3)
+                return Fail(QStringLiteral("--polygon needs at least three X,Y points"));
+            options.outline.push_back(options.outline.front());
             ++selections;
         } else if (argument == QLatin1String("--mask")) {
             const auto path = value();
