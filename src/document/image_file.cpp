@@ -1,5 +1,6 @@
 #include "image_file.h"
 
+#include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -63,11 +64,20 @@ SaveOutcome SaveImageFile(const QImage& image, const QString& path) {
     const std::optional<ImageEncoder> encoder = FindEncoder(path.mid(dot));
     if (!encoder) return SaveOutcome::UnknownFormat;
 
+    // Encoded in memory first: the TIFF writer does not notice a write that fails half way (a full
+    // disk), and the half-written file would replace the old one. The bytes then reach the disk
+    // in one write whose every byte is accounted for.
+    QByteArray encoded;
+    {
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, encoder->format);
+        if (QByteArray(encoder->format) == "jpeg") writer.setQuality(kJpegQuality);
+        if (!writer.write(image)) return SaveOutcome::WriteFailed;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return SaveOutcome::WriteFailed;
-    QImageWriter writer(&file, encoder->format);
-    if (QByteArray(encoder->format) == "jpeg") writer.setQuality(kJpegQuality);
-    if (!writer.write(image)) {
+    if (file.write(encoded) != encoded.size()) {
         file.cancelWriting();
         return SaveOutcome::WriteFailed;
     }
