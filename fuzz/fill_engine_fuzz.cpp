@@ -1,6 +1,6 @@
 // The engine on small random pictures, masks and rectangles, source rectangles outside the
-// picture included: every job ends, posts its finish once and last, and changes no pixel outside
-// the marked ones.
+// picture and rectangles at the ends of the integer range included: every job ends, posts its
+// finish once and last, and changes no pixel outside the marked ones.
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -43,6 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     job.busy = &busy;
     job.stopRequested = &stop;
     const std::uint32_t seed = input.Take<std::uint32_t>();
+    // Rectangles anywhere in the 32-bit range, as an outline given on the command line makes.
+    if ((input.Take<std::uint8_t>() & 1) != 0) {
+        job.selectionBounds = {input.Take<std::int32_t>(), input.Take<std::int32_t>(),
+                               input.Take<std::int32_t>(), input.Take<std::int32_t>()};
+        job.sourceRect = {input.Take<std::int32_t>(), input.Take<std::int32_t>(),
+                          input.Take<std::int32_t>(), input.Take<std::int32_t>()};
+    }
     job.seedClock = [seed] { return seed; };
     job.post = [&](int command) {
         lastCommand = command;
