@@ -1,6 +1,8 @@
 // The frame's ribbon: the application button with its menu and the category "主界面".
 #include <QAction>
 #include <QMenu>
+#include <QShortcut>
+#include <QToolButton>
 
 #include "app/mainframe.h"
 #include "app/my_ribbon_bar.h"
@@ -30,6 +32,10 @@ void CMainFrame::BuildRibbon() {
     const QString fileCategory = LoadString(IDS_MAIN_CATEGORY);
     m_ribbonBar->SetApplicationButton(ApplicationButtonIcon(), fileCategory,
                                       BuildApplicationMenu());
+    // The button's key tip: Alt+F opens the application menu.
+    auto* keyTip = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F), this);
+    connect(keyTip, &QShortcut::activated, m_ribbonBar->ApplicationButton(),
+            &QToolButton::showMenu);
 
     RibbonCategory* mainScreen = m_ribbonBar->AddCategory(LoadString(IDS_MAIN_SCREEN));
     for (const RibbonPanelLayout& layout : MainScreenPanels()) {

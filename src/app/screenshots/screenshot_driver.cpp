@@ -96,5 +96,8 @@ int main(int argc, char* argv[]) {
     about.hide();
     app.Router().Execute(velmora::ID_VIEW_APPLOOK_OFF_2007_BLACK);
     save(QStringLiteral("7-black.png"));
+    app.Router().Execute(velmora::ID_VIEW_APPLOOK_OFF_2007_BLUE);
+    app.MainFrame()->resize(560, 420);  // panels turn compact from the right
+    save(QStringLiteral("8-narrow.png"));
     return 0;
 }
