@@ -35,6 +35,9 @@ void FillEngine::BuildFillOrder() {
 void FillEngine::StartSearches() {
     source_.Build(sourceGrid, sourceMaskGrid, sourcePoints);
     sourceModulus_ = FastModulus(std::max<std::uint32_t>(source_.positionCount(), 1));
+    // Random reads miss the caches once the packed words and positions outgrow the second level.
+    constexpr std::size_t kCachedBytes = std::size_t{1} << 20;
+    prefetch_ = source_.Bytes() > kCachedBytes;
     costBytesValid_ = true;
     for (int d = 0; d < 256; ++d) {
         const std::int32_t cost = differenceTable[d];
@@ -144,7 +147,8 @@ void FillEngine::ScoreRandomCandidates() {
                                       costBytesValid_ ? costHighBytes_.data() : nullptr,
                                       3 * differenceTable[DifferenceTable::kUncomparable],
                                       &probes_,
-                                      kRandomCandidates};
+                                      kRandomCandidates,
+                                      prefetch_};
         RandomSearchState state{bestMatch_.score, -1, random.state()};
         RunRandomSearch(kernel_, input, state);
         random.Seed(state.randomState);

@@ -101,6 +101,7 @@ private:
     std::array<std::uint8_t, 256> costLowBytes_{};
     std::array<std::uint8_t, 256> costHighBytes_{};
     bool costBytesValid_ = false;
+    bool prefetch_ = false;
     ProbeSet probes_;
     bool probesWithinGuard_ = true;
 };

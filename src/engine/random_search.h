@@ -33,6 +33,7 @@ struct RandomSearchInput {
     std::int32_t uncomparable = 0;             // the charge for a neighbour that is not usable
     const ProbeSet* probes = nullptr;          // every offset within the guard border
     std::int32_t draws = 0;                    // number of random candidates, at most
+    bool prefetch = false;                     // the source area outgrows the caches
 };
 
 // The best match so far and the generator; the phase updates all three.

@@ -18,6 +18,8 @@
 #include <immintrin.h>
 #pragma GCC diagnostic pop
 
+#include <array>
+
 #include "random_search_kernels.h"
 
 #define VELMORA_AVX512 \
@@ -47,6 +49,20 @@ struct Step {
     bool paired = false;
     bool adjacent = false;
 };
+
+// Per lane k: the multiplier and increment of draw 2k + 1 (the high half of candidate k's index),
+// then of draw 2k + 2 (the low half).
+alignas(64) constexpr auto kLaneJumps = [] {
+    std::array<std::array<std::uint32_t, kLanes>, 4> jumps{};
+    for (int k = 0; k < kLanes; ++k) {
+        for (int half = 0; half < 2; ++half) {
+            const RandomJump jump = kChunkJumps[static_cast<std::size_t>(2 * k + 1 + half)];
+            jumps[static_cast<std::size_t>(2 * half)][static_cast<std::size_t>(k)] = jump.multiplier;
+            jumps[static_cast<std::size_t>(2 * half + 1)][static_cast<std::size_t>(k)] = jump.increment;
+        }
+    }
+    return jumps;
+}();
 
 struct Queue {
     alignas(64) std::int32_t position[kQueueRoom];
@@ -93,11 +109,29 @@ public:
     }
 
     VELMORA_AVX512 void Run(RandomSearchState& state) {
+        // Candidates are drawn two chunks ahead and their positions read one chunk ahead, so that
+        // on a large source area the prefetched lines have arrived when a chunk is compared.
         std::uint32_t chunkState = startState_;
-        for (int drawn = 0; drawn < in_.draws && !ended_; drawn += kLanes) {
+        alignas(64) std::int32_t index[kLanes];
+        alignas(64) std::int32_t positions[2][kLanes];
+        const std::uint32_t chunkStep = kChunkJumps[2 * kLanes].multiplier;
+        const std::uint32_t chunkIncrement = kChunkJumps[2 * kLanes].increment;
+        const auto advance = [chunkStep, chunkIncrement](std::uint32_t state) {
+            return chunkStep * state + chunkIncrement;
+        };
+        _mm512_store_si512(index, DrawIndices(chunkState));
+        ReadPositions(index, positions[0]);
+        _mm512_store_si512(index, DrawIndices(advance(chunkState)));
+        PrefetchPositions(index);
+        for (int drawn = 0, chunk = 0; drawn < in_.draws && !ended_; drawn += kLanes, ++chunk) {
             const int lanes = in_.draws - drawn < kLanes ? in_.draws - drawn : kLanes;
-            DrawAndCompareFirst(chunkState, drawn, lanes);
-            chunkState = kChunkJumps[2 * lanes].Apply(chunkState);
+            if (drawn + kLanes < in_.draws) {
+                ReadPositions(index, positions[(chunk + 1) & 1]);
+                _mm512_store_si512(index, DrawIndices(advance(advance(chunkState))));
+                PrefetchPositions(index);
+            }
+            CompareFirst(positions[chunk & 1], drawn, lanes);
+            chunkState = lanes == kLanes ? advance(chunkState) : kChunkJumps[2 * lanes].Apply(chunkState);
             CompareFullBatches(1);
         }
         // The last records, shallowest queue first; deeper queues are kept below two batches.
@@ -179,37 +213,30 @@ private:
         return _mm512_mask_sub_epi32(rest, _mm512_cmpge_epu32_mask(rest, count), rest, count);
     }
 
-    // The indices into the positions of candidates `drawn` to `drawn + 15`.
+    // The indices into the positions of the sixteen candidates drawn from `chunkState` on.
     VELMORA_AVX512 __m512i DrawIndices(std::uint32_t chunkState) const {
         const __m512i state = _mm512_set1_epi32(static_cast<int>(chunkState));
         const __m512i fifteenBits = _mm512_set1_epi32(0x7FFF);
         const __m512i high = _mm512_and_si512(
-            _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(state, JumpVector(1, true)), JumpVector(1, false)), 16),
+            _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(state, _mm512_load_si512(kLaneJumps[0].data())),
+                                               _mm512_load_si512(kLaneJumps[1].data())),
+                              16),
             fifteenBits);
         const __m512i low = _mm512_and_si512(
-            _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(state, JumpVector(2, true)), JumpVector(2, false)), 16),
+            _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(state, _mm512_load_si512(kLaneJumps[2].data())),
+                                               _mm512_load_si512(kLaneJumps[3].data())),
+                              16),
             fifteenBits);
         return Remainders(_mm512_or_si512(_mm512_slli_epi32(high, 15), low));
     }
 
-    // Per lane k: the multipliers (or increments) of draw 2k + first.
-    VELMORA_AVX512 static __m512i JumpVector(int first, bool multiplier) {
-        alignas(64) std::uint32_t values[kLanes];
-        for (int k = 0; k < kLanes; ++k) {
-            const RandomJump& jump = kChunkJumps[static_cast<std::size_t>(2 * k + first)];
-            values[k] = multiplier ? jump.multiplier : jump.increment;
-        }
-        return _mm512_load_si512(values);
-    }
-
     // The words of one step for `lanes` candidate positions, and their costs.
-    template <typename PositionOf>
-    VELMORA_AVX512 __m512i StepCosts(const Step& step, int lanes, PositionOf positionOf) {
+    VELMORA_AVX512 __m512i StepCosts(const Step& step, int lanes, const std::int32_t* position) {
         const __mmask16 inUse = static_cast<__mmask16>((1u << lanes) - 1u);
         const __m512i colour = _mm512_set1_epi32(static_cast<int>(step.colour));
         if (!step.paired) {
             alignas(64) std::uint32_t words[kLanes];
-            for (int k = 0; k < lanes; ++k) words[k] = in_.pixels[positionOf(k) + step.delta];
+            for (int k = 0; k < lanes; ++k) words[k] = in_.pixels[position[k] + step.delta];
             return PixelCosts(costs_, _mm512_maskz_load_epi32(inUse, words), colour, uncomparable_);
         }
         __m512i first;
@@ -217,7 +244,7 @@ private:
         if (step.adjacent) {
             alignas(64) std::uint64_t pairs[kLanes];
             for (int k = 0; k < lanes; ++k)
-                __builtin_memcpy(&pairs[k], in_.pixels + positionOf(k) + step.delta, sizeof(std::uint64_t));
+                __builtin_memcpy(&pairs[k], in_.pixels + position[k] + step.delta, sizeof(std::uint64_t));
             const __m512i a = _mm512_load_si512(pairs);
             const __m512i b = _mm512_load_si512(pairs + 8);
             first = _mm512_maskz_permutex2var_epi32(
@@ -227,7 +254,7 @@ private:
         } else {
             alignas(64) std::uint32_t words[2][kLanes];
             for (int k = 0; k < lanes; ++k) {
-                const std::int32_t p = positionOf(k);
+                const std::int32_t p = position[k];
                 words[0][k] = in_.pixels[p + step.delta];
                 words[1][k] = in_.pixels[p + step.secondDelta];
             }
@@ -239,12 +266,22 @@ private:
             PixelCosts(costs_, second, _mm512_set1_epi32(static_cast<int>(step.secondColour)), uncomparable_));
     }
 
-    VELMORA_AVX512 void DrawAndCompareFirst(std::uint32_t chunkState, int drawn, int lanes) {
-        alignas(64) std::int32_t index[kLanes];
-        _mm512_store_si512(index, DrawIndices(chunkState));
-        alignas(64) std::int32_t position[kLanes];
-        for (int k = 0; k < lanes; ++k) position[k] = in_.positions[index[k]];
-        const __m512i costs = StepCosts(steps_[0], lanes, [&position](int k) { return position[k]; });
+    // The positions of sixteen drawn candidates; with prefetching, the line of each one's first
+    // step is asked for as well.
+    VELMORA_AVX512 void ReadPositions(const std::int32_t* index, std::int32_t* position) const {
+        for (int k = 0; k < kLanes; ++k) position[k] = in_.positions[index[k]];
+        if (!in_.prefetch) return;
+        for (int k = 0; k < kLanes; ++k) __builtin_prefetch(in_.pixels + position[k] + steps_[0].delta);
+    }
+
+    VELMORA_AVX512 void PrefetchPositions(const std::int32_t* index) const {
+        if (!in_.prefetch) return;
+        for (int k = 0; k < kLanes; ++k) __builtin_prefetch(in_.positions + index[k]);
+    }
+
+    // The first step for candidates `drawn` to `drawn + lanes - 1`.
+    VELMORA_AVX512 void CompareFirst(const std::int32_t* position, int drawn, int lanes) {
+        const __m512i costs = StepCosts(steps_[0], lanes, position);
         const __m512i order = _mm512_add_epi32(
             _mm512_set1_epi32(drawn), _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
         Pass(1, _mm512_load_si512(position),
@@ -255,7 +292,7 @@ private:
     // The next step (number `s`) for the first `lanes` records waiting for it.
     VELMORA_AVX512 void CompareNext(int s, int lanes) {
         Queue& queue = queues_[s];
-        const __m512i costs = StepCosts(steps_[s], lanes, [&queue](int k) { return queue.position[k]; });
+        const __m512i costs = StepCosts(steps_[s], lanes, queue.position);
         const __m512i position = _mm512_load_si512(queue.position);
         const __m512i packed = _mm512_add_epi32(_mm512_load_si512(queue.packed), _mm512_slli_epi32(costs, kOrderBits));
         // Move the rest of the queue to its front before the pass may append to the next queue.
@@ -279,7 +316,12 @@ private:
             Queue& queue = queues_[next];
             _mm512_storeu_si512(queue.position + queue.size, _mm512_maskz_compress_epi32(alive, position));
             _mm512_storeu_si512(queue.packed + queue.size, _mm512_maskz_compress_epi32(alive, packed));
-            queue.size += __builtin_popcount(alive);
+            const int added = __builtin_popcount(alive);
+            if (in_.prefetch) {
+                for (int k = queue.size; k < queue.size + added; ++k)
+                    __builtin_prefetch(in_.pixels + queue.position[k] + steps_[next].delta);
+            }
+            queue.size += added;
             return;
         }
         alignas(64) std::int32_t completed[kLanes];

@@ -41,6 +41,12 @@ public:
     [[nodiscard]] const std::uint32_t* pixels() const { return pixels_.get(); }
     [[nodiscard]] const std::int32_t* positions() const { return positions_.get(); }
     [[nodiscard]] std::uint32_t positionCount() const { return positionCount_; }
+    // The memory the packed words and positions take.
+    [[nodiscard]] std::size_t Bytes() const {
+        return (static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_ + 2 * kGuard) +
+                positionCount_) *
+               4;
+    }
 
 private:
     std::int32_t width_ = 0;
