@@ -103,6 +103,7 @@ private:
     bool costBytesValid_ = false;
     bool prefetch_ = false;
     ProbeSet probes_;
+    ByteGrid known_;  // the known flags of statusGrid, one byte each, during searches
     bool probesWithinGuard_ = true;
 };
 

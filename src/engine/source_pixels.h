@@ -16,7 +16,7 @@ namespace velmora {
 // kGuard pixels outside it needs no bounds test. Positions are linear indices into the words.
 class SourcePixels {
 public:
-    static constexpr std::int32_t kGuard = 16;
+    static constexpr std::int32_t kGuard = 48;
 
     // Packs `colour` (depth 3) and `usable` (depth 1, non-zero = usable), and lists the position
     // of every point of `points`, in order.
