@@ -1,8 +1,10 @@
 // Start-up with and without a picture, a bad path, the About box and the help page.
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -123,6 +125,36 @@ class StartupTest : public QObject {
         program.Prompts().saveChangesAnswer = UserPrompts::SaveChanges::Discard;
         QVERIFY(program.App().OpenDocumentFile(second));
         QCOMPARE(program.App().Document()->PathName(), second);
+    }
+
+    void droppedFileTakesTheWayOfOpen() {
+        QTemporaryDir pictures;
+        const QString first = WritePicture(pictures, QStringLiteral("first.png"), Qt::green);
+        const QString dropped = WritePicture(pictures, QStringLiteral("dropped.png"), Qt::cyan);
+        TestProgram program(FreshSettings());
+        QVERIFY(program.Start({first}));
+        program.App().Document()->SetModifiedFlag(true);
+        const auto drop = [&] {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(dropped)});
+            // A drop reaches the widget that accepted the drag's entry.
+            QWidget* canvas = program.App().View()->viewport();
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(canvas, &enter);
+            QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(canvas, &event);
+        };
+        // The modified picture is not dropped without asking.
+        program.Prompts().saveChangesAnswer = UserPrompts::SaveChanges::Cancel;
+        drop();
+        QCOMPARE(program.Prompts().saveChangesAsked.size(), 1);
+        QCOMPARE(program.App().Document()->PathName(), first);
+        program.Prompts().saveChangesAnswer = UserPrompts::SaveChanges::Discard;
+        drop();
+        QCOMPARE(program.App().Document()->PathName(), dropped);
+        QCOMPARE(program.App().RecentFiles().Entries().first(), dropped);
     }
 
     void aboutBoxContents() {
