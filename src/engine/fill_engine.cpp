@@ -128,36 +128,40 @@ void FillEngine::PrepareProbes() {
 // Candidates suggested by the neighbours' own matches, shifted back by their offsets.
 void FillEngine::ScoreNeighbourCandidates(std::int32_t index) {
     const NeighbourSet& set = *neighbours_;
-    for (std::int32_t j = 0; j < set.count && bestMatch_.score != 0; ++j) {
+    // The candidates in the order they are scored: each usable one once (a repeat would find its
+    // own stamp), so that their sums can be computed together.
+    std::array<GridPoint, NeighbourSet::kMaxCount> candidates;
+    std::array<std::int32_t, NeighbourSet::kMaxCount> positions;
+    int count = 0;
+    for (std::int32_t j = 0; j < set.count; ++j) {
         const PixelStatus& status = *set.status[static_cast<std::size_t>(j)];
         if (status.filled == 0) continue;
         const GridPoint candidate = status.source - set.offset[static_cast<std::size_t>(j)];
         if (!source_.Contains(candidate) || (source_.At(source_.Index(candidate)) & kUsableWordBits) == 0)
             continue;
-        std::int32_t& tried = *triedGrid.At(candidate);
-        if (tried == index) continue;
-        const std::int32_t sum = probesWithinGuard_
-                                     ? SumWithinGuard(source_.Index(candidate), bestMatch_.score)
-                                     : SumBounded(candidate, bestMatch_.score);
-        if (sum < bestMatch_.score) bestMatch_ = {sum, candidate};
-        tried = index;
+        if (*triedGrid.At(candidate) == index ||
+            std::find(candidates.begin(), candidates.begin() + count, candidate) != candidates.begin() + count)
+            continue;
+        candidates[static_cast<std::size_t>(count)] = candidate;
+        positions[static_cast<std::size_t>(count)] = source_.Index(candidate);
+        ++count;
+    }
+    std::array<std::int32_t, NeighbourSet::kMaxCount> sums;
+    const bool summed = probesWithinGuard_ && ComputeFullSums(kernel_, SearchInput(), positions.data(), count, sums.data());
+    for (int c = 0; c < count && bestMatch_.score != 0; ++c) {
+        const auto entry = static_cast<std::size_t>(c);
+        const std::int32_t sum = summed               ? sums[entry]
+                                 : probesWithinGuard_ ? SumWithinGuard(positions[entry], bestMatch_.score)
+                                                      : SumBounded(candidates[entry], bestMatch_.score);
+        if (sum < bestMatch_.score) bestMatch_ = {sum, candidates[entry]};
+        *triedGrid.At(candidates[entry]) = index;
     }
 }
 
 void FillEngine::ScoreRandomCandidates() {
     const auto sourceCount = static_cast<std::uint32_t>(sourcePoints.size());
     if (probesWithinGuard_) {
-        const RandomSearchInput input{source_.pixels(),
-                                      source_.positions(),
-                                      sourceCount,
-                                      sourceModulus_,
-                                      differenceTable.Centre(),
-                                      costBytesValid_ ? costLowBytes_.data() : nullptr,
-                                      costBytesValid_ ? costHighBytes_.data() : nullptr,
-                                      3 * differenceTable[DifferenceTable::kUncomparable],
-                                      &probes_,
-                                      kRandomCandidates,
-                                      prefetch_};
+        const RandomSearchInput input = SearchInput();
         RandomSearchState state{bestMatch_.score, -1, random.state()};
         RunRandomSearch(kernel_, input, state);
         random.Seed(state.randomState);
@@ -175,6 +179,20 @@ void FillEngine::ScoreRandomCandidates() {
         const std::int32_t sum = SumBounded(candidate, bestMatch_.score);
         if (sum < bestMatch_.score) bestMatch_ = {sum, candidate};
     }
+}
+
+RandomSearchInput FillEngine::SearchInput() const {
+    return {source_.pixels(),
+            source_.positions(),
+            source_.positionCount(),
+            sourceModulus_,
+            differenceTable.Centre(),
+            costBytesValid_ ? costLowBytes_.data() : nullptr,
+            costBytesValid_ ? costHighBytes_.data() : nullptr,
+            3 * differenceTable[DifferenceTable::kUncomparable],
+            &probes_,
+            kRandomCandidates,
+            prefetch_};
 }
 
 // The sum of a usable candidate whose neighbours all lie within the guard border, stopping once

@@ -85,6 +85,7 @@ private:
     void PrepareProbes();
     void ScoreNeighbourCandidates(std::int32_t index);
     void ScoreRandomCandidates();
+    [[nodiscard]] RandomSearchInput SearchInput() const;
     [[nodiscard]] std::int32_t SumWithinGuard(std::int32_t position, std::int32_t best) const;
     [[nodiscard]] std::int32_t SumBounded(GridPoint candidate, std::int32_t best) const;
     [[nodiscard]] bool IsUsableSource(GridPoint p) const {

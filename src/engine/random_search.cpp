@@ -97,4 +97,11 @@ void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input, Random
     kernels::RandomSearchPortable(input, state);
 }
 
+bool ComputeFullSums(SearchKernel kernel, const RandomSearchInput& input, const std::int32_t* positions,
+                     int count, std::int32_t* sums) {
+    if (kernel != SearchKernel::Avx512 || input.costLowBytes == nullptr) return false;
+    kernels::FullSumsAvx512(input, positions, count, sums);
+    return true;
+}
+
 }  // namespace velmora

@@ -71,4 +71,9 @@ enum class SearchKernel { Portable, Avx512 };
 // candidate's draws.
 void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input, RandomSearchState& state);
 
+// The whole sums of `count` usable candidates (all neighbours within the guard border), when the
+// kernel has a vector form for it; false leaves the sums to the caller.
+bool ComputeFullSums(SearchKernel kernel, const RandomSearchInput& input, const std::int32_t* positions,
+                     int count, std::int32_t* sums);
+
 }  // namespace velmora

@@ -353,6 +353,28 @@ private:
 
 }  // namespace
 
+VELMORA_AVX512 void FullSumsAvx512(const RandomSearchInput& in, const std::int32_t* positions, int count,
+                                   std::int32_t* sums) {
+    // One candidate at a time, its neighbours in the lanes: the candidates its neighbours propose
+    // are good matches that rarely stop early, so the whole sum costs less than stepping.
+    CostRegisters costs;
+    for (int i = 0; i < 4; ++i) {
+        costs.low[i] = _mm512_loadu_si512(in.costLowBytes + 64 * i);
+        costs.high[i] = _mm512_loadu_si512(in.costHighBytes + 64 * i);
+    }
+    const ProbeSet& probes = *in.probes;
+    const __mmask16 inUse = static_cast<__mmask16>((1u << probes.count) - 1u);
+    const __m512i colours = _mm512_maskz_loadu_epi32(inUse, probes.colour.data());
+    const __m512i uncomparable = _mm512_set1_epi32(in.uncomparable);
+    for (int c = 0; c < count; ++c) {
+        alignas(64) std::uint32_t words[kLanes];
+        for (int j = 0; j < probes.count; ++j)
+            words[j] = in.pixels[positions[c] + probes.delta[static_cast<std::size_t>(j)]];
+        const __m512i cost = PixelCosts(costs, _mm512_maskz_load_epi32(inUse, words), colours, uncomparable);
+        sums[c] = _mm512_mask_reduce_add_epi32(inUse, cost);
+    }
+}
+
 VELMORA_AVX512 void RandomSearchAvx512(const RandomSearchInput& in, RandomSearchState& state) {
     if (in.probes->count == 0) {  // only the target: the first candidate matches perfectly
         state.score = 0;
