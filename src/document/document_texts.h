@@ -9,6 +9,8 @@ inline constexpr char kStatusStoppedText[] = "停止";
 inline constexpr char kUntitledText[] = "未命名";
 // The framework's own message when a file cannot be opened at all.
 inline constexpr char kCannotOpenDocumentText[] = "打开文档失败。";
+// When there is no memory for the copy of the picture a fill would work on.
+inline constexpr char kNoMemoryForFillText[] = "内存不足，无法擦除。";
 // Told once after opening a palette picture, which is filled in full colour.
 inline constexpr char kPaletteConvertedText[] =
     "此图像使用调色板，已转换为全彩色，以便擦除后保持原有颜色。";

@@ -20,7 +20,11 @@ constexpr int kProgressMaximum = 100;
 }  // namespace
 
 void CVelmoraDoc::OnFillStart() {
-    history_.PushCopy();
+    if (!history_.PushCopy()) {
+        // No memory for the state the job would fill: nothing starts and nothing is lost.
+        ShowError(QString::fromUtf8(kNoMemoryForFillText));
+        return;
+    }
     savedToolMode_ = toolMode_;
     toolMode_ = TOOL_MOVE;
     progressCount_ = 0;

@@ -25,19 +25,21 @@ bool ImageHistory::SlotInUse(std::int32_t slot) const {
     return slot >= 0 && slot < kSlots && images_[static_cast<std::size_t>(slot)].has_value();
 }
 
-void ImageHistory::PushCopy() {
+bool ImageHistory::PushCopy() {
     const QImage* const current = GetCurrent();
     // The copy comes first, so it never shares pixels with a state released below.
     std::optional<QImage> copy;
     if (current != nullptr) {
         QImage pixels = current->copy(0, 0, current->width(), current->height());
-        if (!pixels.isNull()) copy = std::move(pixels);
+        if (pixels.isNull()) return false;
+        copy = std::move(pixels);
     }
     const std::int32_t next = current_ + 1;
     for (std::int32_t index = next; index <= top_; ++index) Release(index);
     Release(next);
     images_[SlotOf(next)] = std::move(copy);
     top_ = current_ = next;
+    return true;
 }
 
 bool ImageHistory::CanUndo() const {

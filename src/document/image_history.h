@@ -21,9 +21,10 @@ class ImageHistory {
 
     // Makes an independent copy of the current picture, in its pixel format, the new current
     // state one above the state in use; the states redo could have reached are released, and so
-    // is the oldest state when eight were held. A copy that cannot be made leaves an empty
-    // current state.
-    void PushCopy();
+    // is the oldest state when eight were held. False, and nothing changed, when the picture
+    // cannot be copied (no memory left): an empty current state would hide every picture behind
+    // it. Without a current picture the new state is empty.
+    bool PushCopy();
 
     // Move `current` by one. Each does nothing when its Can... rule does not allow it.
     void Undo();
