@@ -8,7 +8,7 @@ VELMORA_PACKAGES=(
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk clang libclang-rt-14-dev
-  desktop-file-utils appstream
+  desktop-file-utils appstream time
 )
 
 velmora_install_missing() {

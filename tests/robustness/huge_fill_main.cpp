@@ -139,6 +139,7 @@ int main(int argc, char* argv[]) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     const double total = clock.nsecsElapsed() / 1e9;
+    const bool modified = doc.IsModified();
     if (parser.isSet(saveOption) && !doc.OnSaveDocument(parser.value(saveOption))) return 4;
 
     out << "picture=" << doc.ImageSize().width() << 'x' << doc.ImageSize().height()
@@ -149,7 +150,7 @@ int main(int argc, char* argv[]) {
     if (stoppedAt >= 0)
         out << " stopped_at_s=" << QString::number(stoppedAt, 'f', 2)
             << " stop_to_end_s=" << QString::number(total - stoppedAt, 'f', 3);
-    out << " history_top=" << doc.History().top() << " modified=" << doc.IsModified()
+    out << " history_top=" << doc.History().top() << " modified=" << modified
         << " peak_mb=" << PeakResidentMegabytes() << '\n';
     return 0;
 }
