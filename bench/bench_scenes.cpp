@@ -44,7 +44,9 @@ double ValueNoise(double x, double y, double cell, std::uint32_t seed) {
     return top * (1 - sy) + bottom * sy;
 }
 
-std::uint8_t ToByte(double v) { return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0)); }
+std::uint8_t ToByte(double v) {
+    return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
+}
 
 ByteGrid FromQImage(const QImage& image) {
     ByteGrid grid;
@@ -104,14 +106,16 @@ CaseInputs BuildInputs(const BenchCase& c) {
 ByteGrid GeneratePhotoLike(std::int32_t width, std::int32_t height, std::uint32_t seed) {
     ByteGrid picture;
     picture.SetSize(width, height, 3);
-    const double scale = std::max(width, height) / 1000.0;  // features keep their share of the frame
+    const double scale =
+        std::max(width, height) / 1000.0;  // features keep their share of the frame
     for (std::int32_t y = 0; y < height; ++y) {
         std::uint8_t* to = picture.Row(y);
         for (std::int32_t x = 0; x < width; ++x, to += 3) {
             // Sky-to-ground light, large soft regions, a surface texture and fine grain.
             const double light = 0.55 + 0.45 * (1.0 - static_cast<double>(y) / height);
             const double region = ValueNoise(x, y, 180 * scale, seed);
-            const double texture = 0.6 * ValueNoise(x, y, 9, seed + 1) + 0.4 * ValueNoise(x, y, 3, seed + 2);
+            const double texture =
+                0.6 * ValueNoise(x, y, 9, seed + 1) + 0.4 * ValueNoise(x, y, 3, seed + 2);
             const double edge = ValueNoise(x, y, 60 * scale, seed + 3) > 0.62 ? 1.0 : 0.0;
             const double grain = LatticeValue(x, y, seed + 4) - 0.5;
             const double base = 255 * light * (0.35 + 0.5 * region) + 40 * texture - 20;
@@ -130,10 +134,11 @@ std::optional<ByteGrid> LoadPicture(const std::string& path) {
 }
 
 ByteGrid ScaleToMegapixels(const ByteGrid& picture, double megapixels) {
-    const double factor = std::sqrt(megapixels * 1e6 / (static_cast<double>(picture.width()) * picture.height()));
+    const double factor =
+        std::sqrt(megapixels * 1e6 / (static_cast<double>(picture.width()) * picture.height()));
     const QImage scaled = ToQImage(picture).scaled(static_cast<int>(picture.width() * factor),
-                                                  static_cast<int>(picture.height() * factor),
-                                                  Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                                                   static_cast<int>(picture.height() * factor),
+                                                   Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return FromQImage(scaled);
 }
 

@@ -16,11 +16,11 @@ struct BenchCase {
     std::string name;
     std::string group;  // "conformance", "generated" or "photo"
     std::shared_ptr<const ByteGrid> picture;
-    FillRect selection;                          // a rectangle, unless `marks` is set
-    std::shared_ptr<const ByteGrid> marks;       // a picture-sized mask of selected pixels
-    std::optional<FillRect> sourceRect;          // derived from the selection when empty
+    FillRect selection;                     // a rectangle, unless `marks` is set
+    std::shared_ptr<const ByteGrid> marks;  // a picture-sized mask of selected pixels
+    std::optional<FillRect> sourceRect;     // derived from the selection when empty
     std::uint32_t seed = 1;
-    std::shared_ptr<const ByteGrid> expected;    // the known result, for reference fills
+    std::shared_ptr<const ByteGrid> expected;  // the known result, for reference fills
 };
 
 // The engine's inputs for one case, as the selection tools build them.
@@ -34,7 +34,8 @@ struct CaseInputs {
 
 // A width x height picture with the look of a photograph: soft light, shapes with edges, textured
 // surfaces and sensor noise, the same for the same seed.
-[[nodiscard]] ByteGrid GeneratePhotoLike(std::int32_t width, std::int32_t height, std::uint32_t seed);
+[[nodiscard]] ByteGrid GeneratePhotoLike(std::int32_t width, std::int32_t height,
+                                         std::uint32_t seed);
 
 // Reads a picture file as B,G,R; empty when it cannot be read.
 [[nodiscard]] std::optional<ByteGrid> LoadPicture(const std::string& path);
@@ -44,7 +45,8 @@ struct CaseInputs {
 
 // Selections used on every picture: 40 x 40, 120 x 100 and a centred third of the area.
 enum class SelectionSize { Small, Medium, Third };
-[[nodiscard]] FillRect CentredSelection(std::int32_t width, std::int32_t height, SelectionSize size);
+[[nodiscard]] FillRect CentredSelection(std::int32_t width, std::int32_t height,
+                                        SelectionSize size);
 [[nodiscard]] const char* SelectionName(SelectionSize size);
 
 // The reference fills listed in `directory`/cases.tsv.

@@ -9,10 +9,10 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -93,17 +93,21 @@ RunResult Fastest(int repeat, RunOnce runOnce) {
 }
 
 bool SamePixels(const ByteGrid& a, const ByteGrid& b) {
-    return a.width() == b.width() && a.height() == b.height() && std::equal(a.begin(), a.end(), b.begin());
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::equal(a.begin(), a.end(), b.begin());
 }
 
-double Megabytes(std::int64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+double Megabytes(std::int64_t bytes) {
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
 
 class Table {
-public:
+  public:
     void Header(bool reference) {
         if (reference) {
-            std::printf("| case | picture | entries | reference s | fast s | ratio | reference µs/entry | "
-                        "fast µs/entry | reference peak MB | fast peak MB | identical |\n");
+            std::printf(
+                "| case | picture | entries | reference s | fast s | ratio | reference µs/entry | "
+                "fast µs/entry | reference peak MB | fast peak MB | identical |\n");
             std::printf("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|\n");
         } else {
             std::printf("| case | picture | entries | fast s | fast µs/entry | fast peak MB |\n");
@@ -112,22 +116,24 @@ public:
         std::fflush(stdout);
     }
 
-    void Row(const BenchCase& c, const RunResult& fast, const RunResult* reference, const char* verdict) {
+    void Row(const BenchCase& c, const RunResult& fast, const RunResult* reference,
+             const char* verdict) {
         const std::string picture =
             std::to_string(c.picture->width()) + "x" + std::to_string(c.picture->height());
         const double fastPerEntry = fast.entries > 0 ? fast.seconds * 1e6 / fast.entries : 0;
         if (reference == nullptr) {
-            std::printf("| %s | %s | %lld | %.3f | %.3f | %.1f |\n", c.name.c_str(), picture.c_str(),
-                        static_cast<long long>(fast.entries), fast.seconds, fastPerEntry,
-                        Megabytes(fast.peakBytes));
+            std::printf("| %s | %s | %lld | %.3f | %.3f | %.1f |\n", c.name.c_str(),
+                        picture.c_str(), static_cast<long long>(fast.entries), fast.seconds,
+                        fastPerEntry, Megabytes(fast.peakBytes));
         } else {
             const double ratio = fast.seconds > 0 ? reference->seconds / fast.seconds : 0;
             const double referencePerEntry =
                 reference->entries > 0 ? reference->seconds * 1e6 / reference->entries : 0;
-            std::printf("| %s | %s | %lld | %.3f | %.4f | %.1f | %.2f | %.3f | %.1f | %.1f | %s |\n",
-                        c.name.c_str(), picture.c_str(), static_cast<long long>(fast.entries),
-                        reference->seconds, fast.seconds, ratio, referencePerEntry, fastPerEntry,
-                        Megabytes(reference->peakBytes), Megabytes(fast.peakBytes), verdict);
+            std::printf(
+                "| %s | %s | %lld | %.3f | %.4f | %.1f | %.2f | %.3f | %.1f | %.1f | %s |\n",
+                c.name.c_str(), picture.c_str(), static_cast<long long>(fast.entries),
+                reference->seconds, fast.seconds, ratio, referencePerEntry, fastPerEntry,
+                Megabytes(reference->peakBytes), Megabytes(fast.peakBytes), verdict);
             if (fast.entries > 0) minimumRatio_ = std::min(minimumRatio_, ratio);
         }
         std::fflush(stdout);
@@ -135,7 +141,7 @@ public:
 
     [[nodiscard]] double minimumRatio() const { return minimumRatio_; }
 
-private:
+  private:
     double minimumRatio_ = 1e9;
 };
 
@@ -144,7 +150,8 @@ std::vector<BenchCase> CollectCases(const Options& options) {
     const auto wanted = [&options](const std::string& name) {
         return options.only.empty() || name.find(options.only) != std::string::npos;
     };
-    const std::vector<SelectionSize> sizes{SelectionSize::Small, SelectionSize::Medium, SelectionSize::Third};
+    const std::vector<SelectionSize> sizes{SelectionSize::Small, SelectionSize::Medium,
+                                           SelectionSize::Third};
     // Pictures are made only for scenes with a case still wanted.
     const auto sceneWanted = [&](const std::string& name) {
         return std::any_of(sizes.begin(), sizes.end(), [&](SelectionSize size) {
@@ -168,14 +175,18 @@ std::vector<BenchCase> CollectCases(const Options& options) {
         const char* name;
         std::int32_t width;
         std::int32_t height;
-    } generated[] = {{"generated 1 MP", 1152, 864}, {"generated 4 MP", 2304, 1728}, {"generated 9 MP", 3456, 2592}};
+    } generated[] = {{"generated 1 MP", 1152, 864},
+                     {"generated 4 MP", 2304, 1728},
+                     {"generated 9 MP", 3456, 2592}};
     for (const auto& g : generated) {
         const bool big = g.width > 2000;
         if ((options.quick && g.width > 3000) || !sceneWanted(g.name)) continue;
-        addScene(g.name, "generated", std::make_shared<const ByteGrid>(GeneratePhotoLike(g.width, g.height, 7)), big);
+        addScene(g.name, "generated",
+                 std::make_shared<const ByteGrid>(GeneratePhotoLike(g.width, g.height, 7)), big);
     }
     for (const std::string& directory : options.photoDirectories) {
-        for (const char* file : {"meadow.jpg", "ladybird.jpg", "coffee.jpg", "chelsea.jpg", "rocket.jpg"}) {
+        for (const char* file :
+             {"meadow.jpg", "ladybird.jpg", "coffee.jpg", "chelsea.jpg", "rocket.jpg"}) {
             std::optional<ByteGrid> photo = LoadPicture(directory + "/" + file);
             if (!photo) continue;
             const std::string name = std::string("photo ") + file;
@@ -217,7 +228,8 @@ int Main(const Options& options) {
                 reference::RunReferenceFillJob(engine, job);
             });
         });
-        bool identical = SamePixels(fast.picture, reference.picture) && fast.entries == reference.entries;
+        bool identical =
+            SamePixels(fast.picture, reference.picture) && fast.entries == reference.entries;
         const char* verdict = identical ? "yes" : "NO";
         if (identical && c.expected) {
             identical = SamePixels(fast.picture, *c.expected);
@@ -240,7 +252,8 @@ int Main(const Options& options) {
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     velmora::bench::Options options;
-    options.photoDirectories = {VELMORA_SOURCE_DIR "/assets/sample", VELMORA_SOURCE_DIR "/bench/photos"};
+    options.photoDirectories = {VELMORA_SOURCE_DIR "/assets/sample",
+                                VELMORA_SOURCE_DIR "/bench/photos"};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -256,8 +269,10 @@ int main(int argc, char* argv[]) {
             options.photoDirectories.push_back(argv[++i]);
         } else if (arg == "--kernel" && hasValue) {
             const std::string name = argv[++i];
-            if (name == "portable") options.kernel = velmora::SearchKernel::Portable;
-            else if (name == "avx512") options.kernel = velmora::SearchKernel::Avx512;
+            if (name == "portable")
+                options.kernel = velmora::SearchKernel::Portable;
+            else if (name == "avx512")
+                options.kernel = velmora::SearchKernel::Avx512;
         } else {
             std::fprintf(stderr,
                          "usage: velmora-bench-compare [--quick] [--only TEXT] [--kernel "

@@ -52,8 +52,8 @@ void FillBenchmark(benchmark::State& state, RunJob runJob) {
         runJob(job);
         filled += job.stats.marked;
     }
-    state.counters["per_filled_pixel"] =
-        benchmark::Counter(static_cast<double>(filled), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_filled_pixel"] = benchmark::Counter(
+        static_cast<double>(filled), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_FastEngine(benchmark::State& state) {
@@ -70,8 +70,19 @@ void BM_ReferenceEngine(benchmark::State& state) {
     });
 }
 
-BENCHMARK(BM_FastEngine)->Arg(16)->Arg(40)->Arg(100)->Arg(250)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ReferenceEngine)->Arg(16)->Arg(40)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FastEngine)
+    ->Arg(16)
+    ->Arg(40)
+    ->Arg(100)
+    ->Arg(250)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ReferenceEngine)
+    ->Arg(16)
+    ->Arg(40)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace velmora::bench

@@ -25,7 +25,8 @@ void Count(void* block) {
 
 void Uncount(void* block) {
     if (block == nullptr) return;
-    inUse.fetch_sub(static_cast<std::int64_t>(malloc_usable_size(block)), std::memory_order_relaxed);
+    inUse.fetch_sub(static_cast<std::int64_t>(malloc_usable_size(block)),
+                    std::memory_order_relaxed);
 }
 
 void* Allocate(std::size_t size, std::size_t alignment) {
@@ -46,7 +47,9 @@ void Release(void* block) {
 
 }  // namespace
 
-void ResetHeapPeak() { peak.store(inUse.load(std::memory_order_relaxed), std::memory_order_relaxed); }
+void ResetHeapPeak() {
+    peak.store(inUse.load(std::memory_order_relaxed), std::memory_order_relaxed);
+}
 
 HeapReading ReadHeap() {
     return {inUse.load(std::memory_order_relaxed), peak.load(std::memory_order_relaxed)};
@@ -61,7 +64,9 @@ void* operator new(std::size_t size) {
     if (void* block = Allocate(size, 0)) return block;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
 void* operator new(std::size_t size, std::align_val_t alignment) {
     if (void* block = Allocate(size, static_cast<std::size_t>(alignment))) return block;
     throw std::bad_alloc();
@@ -69,13 +74,33 @@ void* operator new(std::size_t size, std::align_val_t alignment) {
 void* operator new[](std::size_t size, std::align_val_t alignment) {
     return operator new(size, alignment);
 }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }
-void operator delete(void* block) noexcept { Release(block); }
-void operator delete[](void* block) noexcept { Release(block); }
-void operator delete(void* block, std::size_t) noexcept { Release(block); }
-void operator delete[](void* block, std::size_t) noexcept { Release(block); }
-void operator delete(void* block, std::align_val_t) noexcept { Release(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { Release(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { Release(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { Release(block); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size, 0);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size, 0);
+}
+void operator delete(void* block) noexcept {
+    Release(block);
+}
+void operator delete[](void* block) noexcept {
+    Release(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    Release(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    Release(block);
+}
+void operator delete(void* block, std::align_val_t) noexcept {
+    Release(block);
+}
+void operator delete[](void* block, std::align_val_t) noexcept {
+    Release(block);
+}
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
+    Release(block);
+}
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
+    Release(block);
+}

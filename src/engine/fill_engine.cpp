@@ -44,7 +44,8 @@ void FillEngine::StartSearches() {
     costBytesValid_ = true;
     for (int d = 0; d < 256; ++d) {
         const std::int32_t cost = differenceTable[d];
-        costBytesValid_ = costBytesValid_ && cost == differenceTable[-d] && cost >= 0 && cost < 65536;
+        costBytesValid_ =
+            costBytesValid_ && cost == differenceTable[-d] && cost >= 0 && cost < 65536;
         costLowBytes_[static_cast<std::size_t>(d)] = static_cast<std::uint8_t>(cost & 0xFF);
         costHighBytes_[static_cast<std::size_t>(d)] = static_cast<std::uint8_t>((cost >> 8) & 0xFF);
     }
@@ -137,22 +138,26 @@ void FillEngine::ScoreNeighbourCandidates(std::int32_t index) {
         const PixelStatus& status = *set.status[static_cast<std::size_t>(j)];
         if (status.filled == 0) continue;
         const GridPoint candidate = status.source - set.offset[static_cast<std::size_t>(j)];
-        if (!source_.Contains(candidate) || (source_.At(source_.Index(candidate)) & kUsableWordBits) == 0)
+        if (!source_.Contains(candidate) ||
+            (source_.At(source_.Index(candidate)) & kUsableWordBits) == 0)
             continue;
         if (*triedGrid.At(candidate) == index ||
-            std::find(candidates.begin(), candidates.begin() + count, candidate) != candidates.begin() + count)
+            std::find(candidates.begin(), candidates.begin() + count, candidate) !=
+                candidates.begin() + count)
             continue;
         candidates[static_cast<std::size_t>(count)] = candidate;
         positions[static_cast<std::size_t>(count)] = source_.Index(candidate);
         ++count;
     }
     std::array<std::int32_t, NeighbourSet::kMaxCount> sums;
-    const bool summed = probesWithinGuard_ && ComputeFullSums(kernel_, SearchInput(), positions.data(), count, sums.data());
+    const bool summed = probesWithinGuard_ && ComputeFullSums(kernel_, SearchInput(),
+                                                              positions.data(), count, sums.data());
     for (int c = 0; c < count && bestMatch_.score != 0; ++c) {
         const auto entry = static_cast<std::size_t>(c);
-        const std::int32_t sum = summed               ? sums[entry]
-                                 : probesWithinGuard_ ? SumWithinGuard(positions[entry], bestMatch_.score)
-                                                      : SumBounded(candidates[entry], bestMatch_.score);
+        const std::int32_t sum = summed ? sums[entry]
+                                 : probesWithinGuard_
+                                     ? SumWithinGuard(positions[entry], bestMatch_.score)
+                                     : SumBounded(candidates[entry], bestMatch_.score);
         if (sum < bestMatch_.score) bestMatch_ = {sum, candidates[entry]};
         *triedGrid.At(candidates[entry]) = index;
     }
@@ -210,7 +215,8 @@ std::int32_t FillEngine::SumWithinGuard(std::int32_t position, std::int32_t best
             continue;
         }
         for (int shift = 0; shift < 24; shift += 8)
-            sum += costs[static_cast<int>((colour >> shift) & 0xFF) - static_cast<int>((word >> shift) & 0xFF)];
+            sum += costs[static_cast<int>((colour >> shift) & 0xFF) -
+                         static_cast<int>((word >> shift) & 0xFF)];
     }
     return sum;
 }

@@ -37,7 +37,7 @@ struct BestMatch {
 // The engine's working state: the grids copied from the picture, the pixel lists, the tables and
 // the generator. One job at a time uses it; it keeps its buffers from one job to the next.
 class FillEngine {
-public:
+  public:
     FillEngine();
 
     ByteGrid workGrid;        // the work rectangle, B,G,R; marked pixels are overwritten
@@ -80,7 +80,7 @@ public:
     void SetSearchKernel(SearchKernel kernel) { kernel_ = kernel; }
     [[nodiscard]] SearchKernel searchKernel() const { return kernel_; }
 
-private:
+  private:
     void Synthesize(std::int32_t index);
     void PrepareProbes();
     void ScoreNeighbourCandidates(std::int32_t index);

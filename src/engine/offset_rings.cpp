@@ -39,7 +39,8 @@ void OffsetRings::Release() {
 
 std::int64_t OffsetRings::FullSize() const {
     if (width_ < 1 || height_ < 1) return 0;
-    return (2 * static_cast<std::int64_t>(width_) - 1) * (2 * static_cast<std::int64_t>(height_) - 1);
+    return (2 * static_cast<std::int64_t>(width_) - 1) *
+           (2 * static_cast<std::int64_t>(height_) - 1);
 }
 
 bool OffsetRings::Extend() {
@@ -62,13 +63,15 @@ bool OffsetRings::Extend() {
         const std::int64_t inner = innerRest < 0 ? 0 : FloorSqrt(innerRest) + 1;
         for (std::int64_t ax = inner; ax <= outer; ++ax) {
             offsets_.push_back({static_cast<std::int32_t>(-ax), static_cast<std::int32_t>(dy)});
-            if (ax != 0) offsets_.push_back({static_cast<std::int32_t>(ax), static_cast<std::int32_t>(dy)});
+            if (ax != 0)
+                offsets_.push_back({static_cast<std::int32_t>(ax), static_cast<std::int32_t>(dy)});
         }
     }
-    std::sort(offsets_.begin() + static_cast<std::ptrdiff_t>(bandStart), offsets_.end(),
-              [](GridPoint a, GridPoint b) {
-                  return std::tuple{SquaredLength(a), a.y, a.x} < std::tuple{SquaredLength(b), b.y, b.x};
-              });
+    std::sort(
+        offsets_.begin() + static_cast<std::ptrdiff_t>(bandStart), offsets_.end(),
+        [](GridPoint a, GridPoint b) {
+            return std::tuple{SquaredLength(a), a.y, a.x} < std::tuple{SquaredLength(b), b.y, b.x};
+        });
     reachedSquare_ = high;
     return true;
 }

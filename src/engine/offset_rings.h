@@ -12,7 +12,7 @@ namespace velmora {
 // dy, then dx, over |dx| < width and |dy| < height), produced lazily, ring by ring, only as far as
 // a walk asks. The full list has (2W − 1)(2H − 1) entries; a job usually needs a few hundred.
 class OffsetRings {
-public:
+  public:
     // Starts over for a new reach; nothing is generated yet.
     void Reset(std::int32_t width, std::int32_t height);
 
@@ -30,7 +30,7 @@ public:
     // Releases the generated offsets.
     void Release();
 
-private:
+  private:
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::int64_t reachedSquare_ = -1;  // every offset with dx² + dy² up to this is generated

@@ -25,7 +25,7 @@ struct RandomJump {
 
 // The engine's linear congruential generator: 15-bit draws from a 32-bit state.
 class RandomGenerator {
-public:
+  public:
     static constexpr RandomJump kOneDraw{214013u, 2531011u};
 
     void Seed(std::uint32_t state) { state_ = state; }
@@ -43,7 +43,7 @@ public:
         return (high * 32768u + low) % count;
     }
 
-private:
+  private:
     std::uint32_t state_ = 0;
 };
 

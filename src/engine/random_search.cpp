@@ -19,7 +19,8 @@ inline std::int32_t NeighbourCost(const RandomSearchInput& in, std::int32_t posi
     if ((word & kUsableWordBits) == 0) return in.uncomparable;
     return in.costs[static_cast<int>(colour & 0xFF) - static_cast<int>(word & 0xFF)] +
            in.costs[static_cast<int>((colour >> 8) & 0xFF) - static_cast<int>((word >> 8) & 0xFF)] +
-           in.costs[static_cast<int>((colour >> 16) & 0xFF) - static_cast<int>((word >> 16) & 0xFF)];
+           in.costs[static_cast<int>((colour >> 16) & 0xFF) -
+                    static_cast<int>((word >> 16) & 0xFF)];
 }
 
 }  // namespace
@@ -89,7 +90,8 @@ SearchKernel FastestSupportedKernel() {
     return fastest;
 }
 
-void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input, RandomSearchState& state) {
+void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input,
+                     RandomSearchState& state) {
     if (kernel == SearchKernel::Avx512 && input.costLowBytes != nullptr) {
         kernels::RandomSearchAvx512(input, state);
         return;
@@ -97,8 +99,8 @@ void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input, Random
     kernels::RandomSearchPortable(input, state);
 }
 
-bool ComputeFullSums(SearchKernel kernel, const RandomSearchInput& input, const std::int32_t* positions,
-                     int count, std::int32_t* sums) {
+bool ComputeFullSums(SearchKernel kernel, const RandomSearchInput& input,
+                     const std::int32_t* positions, int count, std::int32_t* sums) {
     if (kernel != SearchKernel::Avx512 || input.costLowBytes == nullptr) return false;
     kernels::FullSumsAvx512(input, positions, count, sums);
     return true;

@@ -21,25 +21,25 @@ struct ProbeSet {
 
 // What the random phase of a search reads; all of it stays unchanged during the phase.
 struct RandomSearchInput {
-    const std::uint32_t* pixels = nullptr;     // packed source words (SourcePixels)
-    const std::int32_t* positions = nullptr;   // position of every usable source pixel
-    std::uint32_t positionCount = 0;           // at least 1
-    std::uint64_t positionModulus = 0;         // FastModulus(positionCount)
-    const std::int32_t* costs = nullptr;       // the difference table, indexed -255..255
+    const std::uint32_t* pixels = nullptr;    // packed source words (SourcePixels)
+    const std::int32_t* positions = nullptr;  // position of every usable source pixel
+    std::uint32_t positionCount = 0;          // at least 1
+    std::uint64_t positionModulus = 0;        // FastModulus(positionCount)
+    const std::int32_t* costs = nullptr;      // the difference table, indexed -255..255
     // The same costs by |d| (the table is symmetric), split into low and high bytes, for the
     // vector kernels' in-register lookups; 256 entries each.
     const std::uint8_t* costLowBytes = nullptr;
     const std::uint8_t* costHighBytes = nullptr;
-    std::int32_t uncomparable = 0;             // the charge for a neighbour that is not usable
-    const ProbeSet* probes = nullptr;          // every offset within the guard border
-    std::int32_t draws = 0;                    // number of random candidates, at most
-    bool prefetch = false;                     // the source area outgrows the caches
+    std::int32_t uncomparable = 0;     // the charge for a neighbour that is not usable
+    const ProbeSet* probes = nullptr;  // every offset within the guard border
+    std::int32_t draws = 0;            // number of random candidates, at most
+    bool prefetch = false;             // the source area outgrows the caches
 };
 
 // The best match so far and the generator; the phase updates all three.
 struct RandomSearchState {
-    std::int32_t score = 0;        // best sum so far; the phase runs only while it is not 0
-    std::int64_t chosen = -1;      // index into the positions of the best random candidate, if any
+    std::int32_t score = 0;    // best sum so far; the phase runs only while it is not 0
+    std::int64_t chosen = -1;  // index into the positions of the best random candidate, if any
     std::uint32_t randomState = 0;
 };
 
@@ -73,7 +73,7 @@ void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input, Random
 
 // The whole sums of `count` usable candidates (all neighbours within the guard border), when the
 // kernel has a vector form for it; false leaves the sums to the caller.
-bool ComputeFullSums(SearchKernel kernel, const RandomSearchInput& input, const std::int32_t* positions,
-                     int count, std::int32_t* sums);
+bool ComputeFullSums(SearchKernel kernel, const RandomSearchInput& input,
+                     const std::int32_t* positions, int count, std::int32_t* sums);
 
 }  // namespace velmora

@@ -37,7 +37,8 @@ constexpr int kQueueRoom = 4 * kLanes;
 // 2^22 (15 neighbours at 196608 at most), numbers below 2^9, so comparing the packed value with
 // best << 9 compares the sums.
 constexpr int kOrderBits = 9;
-constexpr std::int32_t kSumLimit = (1 << (31 - kOrderBits)) - 1;  // above every sum; a larger best is clamped
+constexpr std::int32_t kSumLimit =
+    (1 << (31 - kOrderBits)) - 1;  // above every sum; a larger best is clamped
 static_assert(ProbeSet::kCapacity * 196608 < kSumLimit);
 
 // One or two neighbours compared together.
@@ -57,8 +58,10 @@ alignas(64) constexpr auto kLaneJumps = [] {
     for (int k = 0; k < kLanes; ++k) {
         for (int half = 0; half < 2; ++half) {
             const RandomJump jump = kChunkJumps[static_cast<std::size_t>(2 * k + 1 + half)];
-            jumps[static_cast<std::size_t>(2 * half)][static_cast<std::size_t>(k)] = jump.multiplier;
-            jumps[static_cast<std::size_t>(2 * half + 1)][static_cast<std::size_t>(k)] = jump.increment;
+            jumps[static_cast<std::size_t>(2 * half)][static_cast<std::size_t>(k)] =
+                jump.multiplier;
+            jumps[static_cast<std::size_t>(2 * half + 1)][static_cast<std::size_t>(k)] =
+                jump.increment;
         }
     }
     return jumps;
@@ -97,7 +100,7 @@ VELMORA_AVX512 inline __m512i PixelCosts(const CostRegisters& costs, __m512i wor
 }
 
 class Avx512Search {
-public:
+  public:
     VELMORA_AVX512 Avx512Search(const RandomSearchInput& in, const RandomSearchState& state)
         : in_(in), best_(state.score), startState_(state.randomState) {
         for (int i = 0; i < 4; ++i) {
@@ -131,7 +134,8 @@ public:
                 PrefetchPositions(index);
             }
             CompareFirst(positions[chunk & 1], drawn, lanes);
-            chunkState = lanes == kLanes ? advance(chunkState) : kChunkJumps[2 * lanes].Apply(chunkState);
+            chunkState =
+                lanes == kLanes ? advance(chunkState) : kChunkJumps[2 * lanes].Apply(chunkState);
             CompareFullBatches(1);
         }
         // The last records, shallowest queue first; deeper queues are kept below two batches.
@@ -143,12 +147,13 @@ public:
         }
         state.score = best_;
         if (chosenOrder_ >= 0) state.chosen = DrawnIndex(in_, startState_, chosenOrder_);
-        state.randomState =
-            ended_ ? RandomJump::Of(2 * static_cast<std::uint32_t>(chosenOrder_ + 1)).Apply(startState_)
-                   : chunkState;
+        state.randomState = ended_
+                                ? RandomJump::Of(2 * static_cast<std::uint32_t>(chosenOrder_ + 1))
+                                      .Apply(startState_)
+                                : chunkState;
     }
 
-private:
+  private:
     // Pairs horizontally adjacent neighbours, nearest first; the rest go in twos.
     VELMORA_AVX512 void PlanSteps(const ProbeSet& probes) {
         bool used[ProbeSet::kCapacity] = {};
@@ -159,7 +164,8 @@ private:
             used[j] = true;
             int partner = -1;
             for (int k = j + 1; k < probes.count && partner < 0; ++k)
-                if (!used[k] && (probes.delta[k] == probes.delta[j] + 1 || probes.delta[k] == probes.delta[j] - 1))
+                if (!used[k] && (probes.delta[k] == probes.delta[j] + 1 ||
+                                 probes.delta[k] == probes.delta[j] - 1))
                     partner = k;
             if (partner < 0) {
                 if (single < 0) {
@@ -208,8 +214,8 @@ private:
         const __m512i quotient =
             _mm512_inserti64x4(_mm512_castsi256_si512(lowQuotient), highQuotient, 1);
         __m512i rest = _mm512_sub_epi32(values, _mm512_mullo_epi32(quotient, count));
-        rest = _mm512_mask_add_epi32(rest, _mm512_cmplt_epi32_mask(rest, _mm512_setzero_si512()), rest,
-                                     count);
+        rest = _mm512_mask_add_epi32(rest, _mm512_cmplt_epi32_mask(rest, _mm512_setzero_si512()),
+                                     rest, count);
         return _mm512_mask_sub_epi32(rest, _mm512_cmpge_epu32_mask(rest, count), rest, count);
     }
 
@@ -218,14 +224,16 @@ private:
         const __m512i state = _mm512_set1_epi32(static_cast<int>(chunkState));
         const __m512i fifteenBits = _mm512_set1_epi32(0x7FFF);
         const __m512i high = _mm512_and_si512(
-            _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(state, _mm512_load_si512(kLaneJumps[0].data())),
-                                               _mm512_load_si512(kLaneJumps[1].data())),
-                              16),
+            _mm512_srli_epi32(
+                _mm512_add_epi32(_mm512_mullo_epi32(state, _mm512_load_si512(kLaneJumps[0].data())),
+                                 _mm512_load_si512(kLaneJumps[1].data())),
+                16),
             fifteenBits);
         const __m512i low = _mm512_and_si512(
-            _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(state, _mm512_load_si512(kLaneJumps[2].data())),
-                                               _mm512_load_si512(kLaneJumps[3].data())),
-                              16),
+            _mm512_srli_epi32(
+                _mm512_add_epi32(_mm512_mullo_epi32(state, _mm512_load_si512(kLaneJumps[2].data())),
+                                 _mm512_load_si512(kLaneJumps[3].data())),
+                16),
             fifteenBits);
         return Remainders(_mm512_or_si512(_mm512_slli_epi32(high, 15), low));
     }
@@ -244,13 +252,16 @@ private:
         if (step.adjacent) {
             alignas(64) std::uint64_t pairs[kLanes];
             for (int k = 0; k < lanes; ++k)
-                __builtin_memcpy(&pairs[k], in_.pixels + position[k] + step.delta, sizeof(std::uint64_t));
+                __builtin_memcpy(&pairs[k], in_.pixels + position[k] + step.delta,
+                                 sizeof(std::uint64_t));
             const __m512i a = _mm512_load_si512(pairs);
             const __m512i b = _mm512_load_si512(pairs + 8);
             first = _mm512_maskz_permutex2var_epi32(
-                inUse, a, _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0), b);
+                inUse, a,
+                _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0), b);
             second = _mm512_maskz_permutex2var_epi32(
-                inUse, a, _mm512_set_epi32(31, 29, 27, 25, 23, 21, 19, 17, 15, 13, 11, 9, 7, 5, 3, 1), b);
+                inUse, a,
+                _mm512_set_epi32(31, 29, 27, 25, 23, 21, 19, 17, 15, 13, 11, 9, 7, 5, 3, 1), b);
         } else {
             alignas(64) std::uint32_t words[2][kLanes];
             for (int k = 0; k < lanes; ++k) {
@@ -263,7 +274,8 @@ private:
         }
         return _mm512_add_epi32(
             PixelCosts(costs_, first, colour, uncomparable_),
-            PixelCosts(costs_, second, _mm512_set1_epi32(static_cast<int>(step.secondColour)), uncomparable_));
+            PixelCosts(costs_, second, _mm512_set1_epi32(static_cast<int>(step.secondColour)),
+                       uncomparable_));
     }
 
     // The positions of sixteen drawn candidates; with prefetching, the line of each one's first
@@ -271,7 +283,8 @@ private:
     VELMORA_AVX512 void ReadPositions(const std::int32_t* index, std::int32_t* position) const {
         for (int k = 0; k < kLanes; ++k) position[k] = in_.positions[index[k]];
         if (!in_.prefetch) return;
-        for (int k = 0; k < kLanes; ++k) __builtin_prefetch(in_.pixels + position[k] + steps_[0].delta);
+        for (int k = 0; k < kLanes; ++k)
+            __builtin_prefetch(in_.pixels + position[k] + steps_[0].delta);
     }
 
     VELMORA_AVX512 void PrefetchPositions(const std::int32_t* index) const {
@@ -283,7 +296,8 @@ private:
     VELMORA_AVX512 void CompareFirst(const std::int32_t* position, int drawn, int lanes) {
         const __m512i costs = StepCosts(steps_[0], lanes, position);
         const __m512i order = _mm512_add_epi32(
-            _mm512_set1_epi32(drawn), _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
+            _mm512_set1_epi32(drawn),
+            _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
         Pass(1, _mm512_load_si512(position),
              _mm512_or_si512(_mm512_slli_epi32(costs, kOrderBits), order),
              static_cast<__mmask16>((1u << lanes) - 1u));
@@ -294,7 +308,8 @@ private:
         Queue& queue = queues_[s];
         const __m512i costs = StepCosts(steps_[s], lanes, queue.position);
         const __m512i position = _mm512_load_si512(queue.position);
-        const __m512i packed = _mm512_add_epi32(_mm512_load_si512(queue.packed), _mm512_slli_epi32(costs, kOrderBits));
+        const __m512i packed =
+            _mm512_add_epi32(_mm512_load_si512(queue.packed), _mm512_slli_epi32(costs, kOrderBits));
         // Move the rest of the queue to its front before the pass may append to the next queue.
         const int rest = queue.size - lanes;
         for (int r = 0; r < rest; r += kLanes) {
@@ -314,8 +329,10 @@ private:
         if (alive == 0) return;
         if (next < stepCount_) {
             Queue& queue = queues_[next];
-            _mm512_storeu_si512(queue.position + queue.size, _mm512_maskz_compress_epi32(alive, position));
-            _mm512_storeu_si512(queue.packed + queue.size, _mm512_maskz_compress_epi32(alive, packed));
+            _mm512_storeu_si512(queue.position + queue.size,
+                                _mm512_maskz_compress_epi32(alive, position));
+            _mm512_storeu_si512(queue.packed + queue.size,
+                                _mm512_maskz_compress_epi32(alive, packed));
             const int added = __builtin_popcount(alive);
             if (in_.prefetch) {
                 for (int k = queue.size; k < queue.size + added; ++k)
@@ -353,8 +370,8 @@ private:
 
 }  // namespace
 
-VELMORA_AVX512 void FullSumsAvx512(const RandomSearchInput& in, const std::int32_t* positions, int count,
-                                   std::int32_t* sums) {
+VELMORA_AVX512 void FullSumsAvx512(const RandomSearchInput& in, const std::int32_t* positions,
+                                   int count, std::int32_t* sums) {
     // One candidate at a time, its neighbours in the lanes: the candidates its neighbours propose
     // are good matches that rarely stop early, so the whole sum costs less than stepping.
     CostRegisters costs;
@@ -370,7 +387,8 @@ VELMORA_AVX512 void FullSumsAvx512(const RandomSearchInput& in, const std::int32
         alignas(64) std::uint32_t words[kLanes];
         for (int j = 0; j < probes.count; ++j)
             words[j] = in.pixels[positions[c] + probes.delta[static_cast<std::size_t>(j)]];
-        const __m512i cost = PixelCosts(costs, _mm512_maskz_load_epi32(inUse, words), colours, uncomparable);
+        const __m512i cost =
+            PixelCosts(costs, _mm512_maskz_load_epi32(inUse, words), colours, uncomparable);
         sums[c] = _mm512_mask_reduce_add_epi32(inUse, cost);
     }
 }

@@ -10,7 +10,8 @@ void SourcePixels::Build(const ByteGrid& colour, const ByteGrid& usable,
     width_ = colour.width();
     height_ = colour.height();
     stride_ = width_ + 2 * kGuard;
-    const auto words = static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_ + 2 * kGuard);
+    const auto words =
+        static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_ + 2 * kGuard);
     pixels_ = std::make_unique<std::uint32_t[]>(words);  // zero: the guard border is unusable
     for (std::int32_t y = 0; y < height_; ++y) {
         const std::uint8_t* from = colour.Row(y);

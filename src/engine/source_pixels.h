@@ -15,7 +15,7 @@ namespace velmora {
 // questions, and the area sits inside a guard border of unusable pixels so that a neighbour up to
 // kGuard pixels outside it needs no bounds test. Positions are linear indices into the words.
 class SourcePixels {
-public:
+  public:
     static constexpr std::int32_t kGuard = 48;
 
     // Packs `colour` (depth 3) and `usable` (depth 1, non-zero = usable), and lists the position
@@ -48,7 +48,7 @@ public:
                4;
     }
 
-private:
+  private:
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::int32_t stride_ = 0;

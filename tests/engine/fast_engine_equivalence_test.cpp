@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <optional>
 #include <set>
 #include <string>
@@ -18,13 +19,14 @@
 #include "engine/offset_rings.h"
 #include "engine/random_search.h"
 #include "engine/reference/reference_fill_engine.h"
+#include "engine/source_pixels.h"
 
 namespace velmora {
 namespace {
 
 // A small generator for the test's own choices (the engine's generator is under test).
 class Dice {
-public:
+  public:
     explicit Dice(std::uint32_t seed) : state_(seed * 2654435761u + 12345u) {}
     std::uint32_t Next() {
         state_ ^= state_ << 13;
@@ -36,7 +38,7 @@ public:
         return low + static_cast<std::int32_t>(Next() % static_cast<std::uint32_t>(high - low + 1));
     }
 
-private:
+  private:
     std::uint32_t state_;
 };
 
@@ -56,7 +58,8 @@ ByteGrid MakePicture(Dice& dice, std::int32_t width, std::int32_t height) {
                 if (kind == 1) v = (x * 3 + y * 2 + k * 40) % 256;
                 if (kind == 2) v = ((x / period + y / period + k) % 2) * 200 + 20;
                 if (kind == 3) v = static_cast<int>(dice.Next() >> 24);
-                if (kind != 3 && dice.Between(0, 9) == 0) v = (v + dice.Between(0, 6)) % 256;  // a little grain
+                if (kind != 3 && dice.Between(0, 9) == 0)
+                    v = (v + dice.Between(0, 6)) % 256;  // a little grain
                 p[k] = static_cast<std::uint8_t>(v);
             }
         }
@@ -97,25 +100,27 @@ Inputs MakeInputs(std::uint32_t caseSeed) {
         }
     in.selectionBounds = {x0, y0, w, h};
     if (dice.Between(0, 3) == 0) {
-        in.sourceRect = {dice.Between(-5, width - 2), dice.Between(-5, height - 2), dice.Between(0, width),
-                         dice.Between(0, height)};
+        in.sourceRect = {dice.Between(-5, width - 2), dice.Between(-5, height - 2),
+                         dice.Between(0, width), dice.Between(0, height)};
     } else {
         const std::int32_t margin = std::max(w / 2, 50);
         const std::int32_t sx = std::max(x0 - margin, 0);
         const std::int32_t sy = std::max(y0 - 5, 0);
-        in.sourceRect = {sx, sy, std::min(width, x0 + w + margin) - sx, std::min(height, y0 + h + 5) - sy};
+        in.sourceRect = {sx, sy, std::min(width, x0 + w + margin) - sx,
+                         std::min(height, y0 + h + 5) - sy};
     }
     in.sourceMask.SetSize(width, height, 1);
     for (std::int32_t y = 0; y < height; ++y)
         for (std::int32_t x = 0; x < width; ++x) {
             const bool inside = x >= in.sourceRect.x && y >= in.sourceRect.y &&
-                                x < in.sourceRect.x + in.sourceRect.width && y < in.sourceRect.y + in.sourceRect.height;
+                                x < in.sourceRect.x + in.sourceRect.width &&
+                                y < in.sourceRect.y + in.sourceRect.height;
             *in.sourceMask.At({x, y}) = inside && *in.fillMask.At({x, y}) == 0 ? 0 : 255;
         }
     in.seed = dice.Next();
     in.description = "case " + std::to_string(caseSeed) + ": " + std::to_string(width) + "x" +
-                     std::to_string(height) + (disc ? " disc " : " rect ") + std::to_string(w) + "x" +
-                     std::to_string(h) + " seed " + std::to_string(in.seed);
+                     std::to_string(height) + (disc ? " disc " : " rect ") + std::to_string(w) +
+                     "x" + std::to_string(h) + " seed " + std::to_string(in.seed);
     return in;
 }
 
@@ -164,7 +169,8 @@ Outcome RunReference(const Inputs& in, std::optional<int> stopAfter = std::nullo
         stopAfter);
 }
 
-Outcome RunFast(const Inputs& in, SearchKernel kernel, std::optional<int> stopAfter = std::nullopt) {
+Outcome RunFast(const Inputs& in, SearchKernel kernel,
+                std::optional<int> stopAfter = std::nullopt) {
     return Run(
         in,
         [kernel](FillJob& job) {
@@ -183,7 +189,9 @@ std::vector<SearchKernel> Kernels() {
     return kernels;
 }
 
-const char* KernelName(SearchKernel kernel) { return kernel == SearchKernel::Avx512 ? "avx512" : "portable"; }
+const char* KernelName(SearchKernel kernel) {
+    return kernel == SearchKernel::Avx512 ? "avx512" : "portable";
+}
 
 void ExpectSame(const Outcome& fast, const Outcome& reference) {
     EXPECT_EQ(fast.stats.marked, reference.stats.marked);
@@ -192,7 +200,8 @@ void ExpectSame(const Outcome& fast, const Outcome& reference) {
     EXPECT_EQ(fast.stats.entriesFilled, reference.stats.entriesFilled);
     EXPECT_TRUE(fast.fillOrder == reference.fillOrder) << "fill order";
     ASSERT_EQ(fast.picture.size(), reference.picture.size());
-    const auto mismatch = std::mismatch(fast.picture.begin(), fast.picture.end(), reference.picture.begin());
+    const auto mismatch =
+        std::mismatch(fast.picture.begin(), fast.picture.end(), reference.picture.begin());
     EXPECT_TRUE(mismatch.first == fast.picture.end())
         << "first differing byte at " << (mismatch.first - fast.picture.begin());
 }
@@ -229,15 +238,20 @@ TEST(FastEngineEquivalence, StoppedJobsKeepTheSamePartialPicture) {
 TEST(FastEngineEquivalence, DeepHolesGiveTheReferencePixels) {
     Dice dice(7);
     Inputs in;
-    in.picture = MakePicture(dice, 150, 110);
-    in.selectionBounds = {20, 15, 100, 80};
-    in.fillMask.SetSize(150, 110, 1);
+    // Every side of the hole is more than twice the guard border from its centre.
+    const FillRect hole{18, 15, 2 * SourcePixels::kGuard + 8, 2 * SourcePixels::kGuard + 4};
+    const std::int32_t width = hole.width + 36;
+    const std::int32_t height = hole.height + 30;
+    in.picture = MakePicture(dice, width, height);
+    in.selectionBounds = hole;
+    in.fillMask.SetSize(width, height, 1);
     in.fillMask.Fill(0);
-    in.sourceMask.SetSize(150, 110, 1);
+    in.sourceMask.SetSize(width, height, 1);
     in.sourceMask.Fill(0);
-    for (std::int32_t y = 15; y < 95; ++y)
-        for (std::int32_t x = 20; x < 120; ++x) *in.fillMask.At({x, y}) = *in.sourceMask.At({x, y}) = 255;
-    in.sourceRect = {0, 0, 150, 110};
+    for (std::int32_t y = hole.y; y < hole.y + hole.height; ++y)
+        for (std::int32_t x = hole.x; x < hole.x + hole.width; ++x)
+            *in.fillMask.At({x, y}) = *in.sourceMask.At({x, y}) = 255;
+    in.sourceRect = {0, 0, width, height};
     in.seed = 99;
     const Outcome reference = RunReference(in);
     for (const SearchKernel kernel : Kernels()) {
@@ -246,9 +260,70 @@ TEST(FastEngineEquivalence, DeepHolesGiveTheReferencePixels) {
     }
 }
 
+// Searches by hand where every known pixel lies far outside the guard border, so that the
+// neighbourhood needs the bounds-checked path: both engines must agree entry by entry.
+TEST(FastEngineEquivalence, FarNeighbourhoodsAgreeEntryByEntry) {
+    constexpr std::int32_t kSide = 3 * SourcePixels::kGuard;
+    constexpr std::int32_t kCentre = kSide / 2;
+    Dice dice(11);
+    const ByteGrid picture = MakePicture(dice, kSide, kSide);
+    const std::vector<GridPoint> targets{
+        {kCentre, kCentre}, {kCentre + 2, kCentre}, {kCentre, kCentre + 1}};
+    const auto prepare = [&](auto& engine) {
+        const auto copy = [](const ByteGrid& from, ByteGrid& to) {
+            to.SetSize(from.width(), from.height(), from.depth());
+            std::copy(from.begin(), from.end(), to.begin());
+        };
+        copy(picture, engine.workGrid);
+        copy(picture, engine.sourceGrid);
+        engine.sourceMaskGrid.SetSize(kSide, kSide, 1);
+        engine.sourceMaskGrid.Fill(255);
+        engine.statusGrid.SetSize(kSide, kSide, 1);
+        engine.triedGrid.SetSize(kSide, kSide, 1);
+        engine.triedGrid.Fill(-1);
+        engine.sourcePoints.clear();
+        for (std::int32_t y = 0; y < kSide; ++y)
+            for (std::int32_t x = 0; x < kSide; ++x) {
+                // Known only in a frame far from the centre.
+                const bool known = std::max(std::abs(x - kCentre), std::abs(y - kCentre)) >
+                                   SourcePixels::kGuard + 8;
+                *engine.statusGrid.At({x, y}) =
+                    PixelStatus{static_cast<std::uint8_t>(known ? 1 : 0), 0, {}};
+                engine.sourcePoints.push_back({x, y});
+            }
+        engine.markedPoints = targets;
+        BuildDifferenceTable(engine.differenceTable);
+        engine.random.Seed(4242);
+    };
+    reference::ReferenceFillEngine reference;
+    prepare(reference);
+    reference::BuildReferenceOffsetList(reference.offsetList, kSide, kSide);
+    for (const SearchKernel kernel : Kernels()) {
+        SCOPED_TRACE(KernelName(kernel));
+        reference::ReferenceFillEngine expected;
+        prepare(expected);
+        expected.offsetList = reference.offsetList;
+        FillEngine engine;
+        engine.SetSearchKernel(kernel);
+        prepare(engine);
+        BuildOffsetList(engine.offsetList, kSide, kSide);
+        for (std::int32_t i = 0; i < static_cast<std::int32_t>(targets.size()); ++i) {
+            expected.SynthesizePixel(i);
+            engine.SynthesizePixel(i);
+            const GridPoint farthest =
+                engine.neighbours().offset[static_cast<std::size_t>(engine.neighbours().count - 1)];
+            EXPECT_GT(std::max(std::abs(farthest.x), std::abs(farthest.y)), SourcePixels::kGuard)
+                << "the neighbourhood reaches beyond the guard border";
+            EXPECT_EQ(engine.bestMatch().score, expected.bestScore()) << "entry " << i;
+            EXPECT_EQ(engine.bestMatch().position, expected.bestPosition()) << "entry " << i;
+            EXPECT_EQ(engine.random.state(), expected.random.state()) << "entry " << i;
+        }
+    }
+}
+
 TEST(OffsetRings, GenerateTheFullListInOrderBandByBand) {
-    for (const auto& [width, height] : {std::pair{1, 1}, std::pair{3, 1}, std::pair{1, 40}, std::pair{25, 9},
-                                       std::pair{60, 60}, std::pair{130, 7}}) {
+    for (const auto& [width, height] : {std::pair{1, 1}, std::pair{3, 1}, std::pair{1, 40},
+                                        std::pair{25, 9}, std::pair{60, 60}, std::pair{130, 7}}) {
         SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
         OffsetList full;
         BuildOffsetList(full, width, height);
@@ -260,7 +335,8 @@ TEST(OffsetRings, GenerateTheFullListInOrderBandByBand) {
             ++bands;
             const auto generated = rings.Generated();
             ASSERT_LE(generated.size(), full.size());
-            ASSERT_TRUE(std::equal(generated.begin(), generated.end(), full.begin())) << "after band " << bands;
+            ASSERT_TRUE(std::equal(generated.begin(), generated.end(), full.begin()))
+                << "after band " << bands;
         }
         EXPECT_EQ(rings.Generated().size(), full.size());
         EXPECT_EQ(rings.FullSize(), static_cast<std::int64_t>(full.size()));
@@ -288,13 +364,17 @@ TEST(RandomJump, EqualsThatManyDraws) {
 
 TEST(FastRemainder, EqualsTheRemainderForEveryDivisorSize) {
     Dice dice(3);
-    for (const std::uint32_t divisor : {1u, 2u, 3u, 7u, 1000u, 65537u, (1u << 30) - 1u, 1u << 30, 0xFFFFFFFFu}) {
+    for (const std::uint32_t divisor :
+         {1u, 2u, 3u, 7u, 1000u, 65537u, (1u << 30) - 1u, 1u << 30, 0xFFFFFFFFu}) {
         const std::uint64_t modulus = FastModulus(divisor);
-        for (const std::uint32_t value : {0u, 1u, divisor - 1u, divisor, (1u << 30) - 1u, 0xFFFFFFFFu})
-            EXPECT_EQ(FastRemainder(value, divisor, modulus), value % divisor) << value << " % " << divisor;
+        for (const std::uint32_t value :
+             {0u, 1u, divisor - 1u, divisor, (1u << 30) - 1u, 0xFFFFFFFFu})
+            EXPECT_EQ(FastRemainder(value, divisor, modulus), value % divisor)
+                << value << " % " << divisor;
         for (int i = 0; i < 1000; ++i) {
             const std::uint32_t value = dice.Next();
-            ASSERT_EQ(FastRemainder(value, divisor, modulus), value % divisor) << value << " % " << divisor;
+            ASSERT_EQ(FastRemainder(value, divisor, modulus), value % divisor)
+                << value << " % " << divisor;
         }
     }
 }

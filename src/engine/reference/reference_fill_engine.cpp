@@ -82,8 +82,8 @@ void BuildReferenceOffsetList(std::vector<GridPoint>& offsets, std::int32_t widt
         for (std::int32_t dx = 1 - width; dx <= width - 1; ++dx) offsets.push_back({dx, dy});
     }
     const auto key = [](GridPoint o) {
-        return std::tuple{static_cast<std::int64_t>(o.x) * o.x + static_cast<std::int64_t>(o.y) * o.y,
-                          o.y, o.x};
+        return std::tuple{
+            static_cast<std::int64_t>(o.x) * o.x + static_cast<std::int64_t>(o.y) * o.y, o.y, o.x};
     };
     std::sort(offsets.begin(), offsets.end(),
               [&key](GridPoint a, GridPoint b) { return key(a) < key(b); });

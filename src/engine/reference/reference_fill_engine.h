@@ -29,7 +29,7 @@ struct ReferenceNeighbours {
 };
 
 class ReferenceFillEngine {
-public:
+  public:
     ReferenceFillEngine();
 
     ByteGrid workGrid;
@@ -51,7 +51,7 @@ public:
     [[nodiscard]] std::int32_t bestScore() const { return bestScore_; }
     [[nodiscard]] GridPoint bestPosition() const { return bestPosition_; }
 
-private:
+  private:
     void GatherNeighbours(GridPoint target);
     [[nodiscard]] bool IsUsableSource(GridPoint p) const {
         return sourceGrid.Contains(p) && *sourceMaskGrid.At(p) != 0;
