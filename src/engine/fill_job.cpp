@@ -17,6 +17,7 @@ constexpr std::int32_t kWorkMargin = 50;
 void ListPixels(FillEngine& engine) {
     engine.statusGrid.SetSize(engine.workGrid.width(), engine.workGrid.height(), 1);
     engine.markedPoints.clear();
+    engine.markedPoints.shrink_to_fit();
     // Room for the fill order, which visits every marked pixel twice, so that it never moves.
     const auto marked = static_cast<std::size_t>(std::count_if(
         engine.maskGrid.begin(), engine.maskGrid.end(), [](std::uint8_t b) { return b != 0; }));
@@ -31,6 +32,12 @@ void ListPixels(FillEngine& engine) {
         }
     }
     engine.sourcePoints.clear();
+    // Exactly the room needed: growing by doubling would hold up to twice the list, and three
+    // times while it moves.
+    engine.sourcePoints.shrink_to_fit();
+    engine.sourcePoints.reserve(static_cast<std::size_t>(
+        std::count_if(engine.sourceMaskGrid.begin(), engine.sourceMaskGrid.end(),
+                      [](std::uint8_t b) { return b != 255; })));
     for (std::int32_t y = 0; y < engine.sourceMaskGrid.height(); ++y) {
         for (std::int32_t x = 0; x < engine.sourceMaskGrid.width(); ++x) {
             std::uint8_t& usable = *engine.sourceMaskGrid.At({x, y});
