@@ -27,6 +27,7 @@
 namespace velmora::test {
 namespace {
 
+#ifndef VELMORA_SANITIZED
 // The process's address space in use now, in bytes.
 long long AddressSpaceInUse() {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -50,6 +51,8 @@ QByteArray DocumentDigest(const CVelmoraDoc& doc) {
     }
     return hash.result();
 }
+
+#endif
 
 TEST(LowMemory, FillThatCannotCopyThePictureChangesNothing) {
 #ifdef VELMORA_SANITIZED
