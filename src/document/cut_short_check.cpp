@@ -23,6 +23,7 @@ class ByteReader {
     std::uint32_t Le16(qsizetype pos) const { return Byte(pos) | Byte(pos + 1) << 8; }
     std::uint32_t Le32(qsizetype pos) const { return Le16(pos) | Le16(pos + 2) << 16; }
     std::uint32_t Be16(qsizetype pos) const { return Byte(pos) << 8 | Byte(pos + 1); }
+    std::uint32_t Be32(qsizetype pos) const { return Be16(pos) << 16 | Be16(pos + 2); }
 
   private:
     QByteArrayView bytes_;
@@ -98,6 +99,28 @@ bool BmpCutShort(const ByteReader& in) {
     return in.size() < needed;
 }
 
+// A PNG is whole when every chunk holds the bytes its length announces, up to the end chunk (or
+// the end of the file on a chunk boundary: the reader finds out itself whether image data is
+// missing). A chunk claiming more bytes than the file holds would otherwise make the reader
+// allocate that much first: a gigabyte for a file of a few hundred bytes.
+bool PngCutShort(const ByteReader& in) {
+    constexpr char kSignature[] = "\x89PNG\r\n\x1a\n";
+    for (qsizetype i = 0; i < 8; ++i)
+        if (in.Byte(i) != static_cast<std::uint8_t>(kSignature[i])) return false;
+    constexpr std::uint32_t kLongestChunk = 0x7FFFFFFF;
+    qsizetype pos = 8;
+    while (pos < in.size()) {
+        if (!in.Has(pos, 8)) return true;
+        const std::uint32_t length = in.Be32(pos);
+        if (length > kLongestChunk || !in.Has(pos + 8, qsizetype{length} + 4)) return true;
+        const bool end = in.Byte(pos + 4) == 'I' && in.Byte(pos + 5) == 'E' &&
+                         in.Byte(pos + 6) == 'N' && in.Byte(pos + 7) == 'D';
+        if (end) return false;
+        pos += 12 + qsizetype{length};
+    }
+    return false;
+}
+
 // Skips the data sub-blocks starting at `pos`; false when the bytes end before their terminator.
 bool SkipSubBlocks(const ByteReader& in, qsizetype& pos) {
     while (true) {
@@ -139,11 +162,14 @@ bool IsCutShort(QByteArrayView bytes, QByteArrayView format) {
     if (format == "jpeg" || format == "jpg") return JpegCutShort(in);
     if (format == "bmp") return BmpCutShort(in);
     if (format == "gif") return GifCutShort(in);
+    if (format == "png") return PngCutShort(in);
     return false;
 }
 
 bool IsFileCutShort(const QString& path, QByteArrayView format) {
-    if (format != "jpeg" && format != "jpg" && format != "bmp" && format != "gif") return false;
+    if (format != "jpeg" && format != "jpg" && format != "bmp" && format != "gif" &&
+        format != "png")
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return true;
     // Mapped rather than read: a 100-megapixel JPEG need not be copied to be walked through.

@@ -32,10 +32,11 @@ constexpr int kJpegQuality = 100;
 std::optional<OpenedImage> OpenImageFile(const QString& path) {
     QImageReader::setAllocationLimit(kDecodeLimitMegabytes);
     QImageReader reader(path);
-    const QByteArray format = reader.format();  // asked before reading: it is gone afterwards
+    // Before decoding: a file cut short would decode with a grey or undefined part that must not
+    // pass for a picture, or make the reader allocate what a broken length claims.
+    if (IsFileCutShort(path, reader.format())) return std::nullopt;
     QImage decoded = reader.read();
-    // A file cut short decodes with a grey or undefined part that must not pass for a picture.
-    if (decoded.isNull() || IsFileCutShort(path, format)) return std::nullopt;
+    if (decoded.isNull()) return std::nullopt;
     OpenedImage opened;
     if (decoded.format() == QImage::Format_Indexed8 || decoded.format() == QImage::Format_Mono ||
         decoded.format() == QImage::Format_MonoLSB) {

@@ -2,6 +2,8 @@
 // open picture, its history and every file on disk as they were.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -9,12 +11,14 @@
 #include <QImageWriter>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <iostream>
 
 #include "../document/document_test_support.h"
 #include "../platform/qt_test_app.h"
 #include "bad_pictures.h"
 #include "document/cut_short_check.h"
+#include "document/image_file.h"
 #include "document_snapshot.h"
 #include "platform/command_ids.h"
 
@@ -195,7 +199,12 @@ TEST(CutShortCheck, WholeFilesOfEveryKindPass) {
         }
     }
     EXPECT_FALSE(IsCutShort(withVideo.left(jpeg.size() + 30), "jpeg")) << "the video is no part";
-    EXPECT_FALSE(IsCutShort(EncodePicture(photo, "png").left(100), "png")) << "not judged here";
+    EXPECT_FALSE(IsCutShort(EncodePicture(photo, "tiff").left(100), "tiff")) << "not judged here";
+    const QByteArray png = EncodePicture(photo, "png");
+    EXPECT_FALSE(IsCutShort(png, "png"));
+    EXPECT_FALSE(IsCutShort(png.left(png.size() - 12), "png")) << "only the end chunk is missing";
+    EXPECT_TRUE(IsCutShort(png.left(png.size() - 13), "png"));
+    EXPECT_TRUE(IsCutShort(png.left(40), "png"));
 }
 
 TEST(CutShortCheck, RestartMarkersAndStuffedBytesDoNotEndTheScan) {
@@ -214,6 +223,45 @@ TEST(CutShortCheck, RestartMarkersAndStuffedBytesDoNotEndTheScan) {
                                       "JFIF",
                                       10),
                            "jpeg"));
+}
+
+// The bytes of this process's peak resident memory so far.
+long long PeakResidentBytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ')[0].toLongLong() * 1024;
+    return -1;
+}
+
+TEST(CutShortCheck, ChunkClaimingAGigabyteIsRefusedWithoutTakingIt) {
+    // A text chunk whose length claims 976 MB, in a file of a few hundred bytes (found by the
+    // open fuzzer): the PNG reader used to allocate and clear that much before giving up.
+    const QByteArray png = EncodePicture(MakeTestPicture(16, 12), "png");
+    QByteArray bomb = png.left(33);  // signature and header chunk
+    bomb += QByteArray::fromHex("3a31a42b") + "tEXtComment" + QByteArray(200, 'x');
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bomb.png");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bomb);
+    file.close();
+    // In a child, whose peak memory starts at what the test process holds now.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const long long before = PeakResidentBytes();
+        const bool refused = !OpenImageFile(path).has_value();
+        const long long grown = PeakResidentBytes() - before;
+        _exit(before < 0 ? 3 : !refused ? 1 : grown > (64ll << 20) ? 2 : 0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 1) << "the file was opened";
+    EXPECT_NE(WEXITSTATUS(status), 2) << "opening it took more than 64 MB";
+    EXPECT_NE(WEXITSTATUS(status), 3) << "no peak memory figure";
 }
 
 // Real photographs of 100 megapixels (12000 x 8400) open; Qt's own allocation limit of 256 MB
