@@ -1,6 +1,8 @@
 #include "source_pixels.h"
 
 #include <algorithm>
+#include <limits>
+#include <new>
 
 namespace velmora {
 
@@ -12,6 +14,12 @@ void SourcePixels::Build(const ByteGrid& colour, const ByteGrid& usable,
     stride_ = width_ + 2 * kGuard;
     const auto words =
         static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_ + 2 * kGuard);
+    // Positions are 32-bit indices; an area too large for them is treated like one too large for
+    // memory (the job ends without writing).
+    if (words > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        Release();
+        throw std::bad_alloc();
+    }
     pixels_ = std::make_unique<std::uint32_t[]>(words);  // zero: the guard border is unusable
     for (std::int32_t y = 0; y < height_; ++y) {
         const std::uint8_t* from = colour.Row(y);
