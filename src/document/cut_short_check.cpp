@@ -86,17 +86,17 @@ bool BmpCutShort(const ByteReader& in) {
         imageSize = in.Le32(34);
     }
     constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
-    std::int64_t needed = 0;
+    const std::int64_t available = in.size() - pixelOffset;  // the bytes for the pixels
     if (compression == kRgb || compression == kBitFields || compression == kAlphaBitFields) {
         if (width <= 0 || bitsPerPixel <= 0) return false;
+        if (height == 0) return available < 0;
+        // stride x height > available, without the product: a header may claim 2^31 rows of
+        // 2^44 bytes.
         const std::int64_t stride = (width * bitsPerPixel + 31) / 32 * 4;
-        needed = pixelOffset + stride * height;
-    } else if (compression == kRle8 || compression == kRle4) {
-        needed = pixelOffset + imageSize;
-    } else {
-        return false;
+        return available < 0 || stride > available / height;
     }
-    return in.size() < needed;
+    if (compression == kRle8 || compression == kRle4) return available < imageSize;
+    return false;
 }
 
 // A PNG is whole when every chunk holds the bytes its length announces, up to the end chunk (or

@@ -12,6 +12,7 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <iostream>
 
 #include "../document/document_test_support.h"
@@ -205,6 +206,20 @@ TEST(CutShortCheck, WholeFilesOfEveryKindPass) {
     EXPECT_FALSE(IsCutShort(png.left(png.size() - 12), "png")) << "only the end chunk is missing";
     EXPECT_TRUE(IsCutShort(png.left(png.size() - 13), "png"));
     EXPECT_TRUE(IsCutShort(png.left(40), "png"));
+}
+
+TEST(CutShortCheck, BmpClaimingMoreRowsThanAnyFileHolds) {
+    // Found by the open fuzzer: 1127146256 x 956291898 pixels of 17203 bits, whose byte count
+    // overflows 64 bits.
+    QByteArray bmp = EncodePicture(MakeTestPicture(8, 8), "bmp");
+    qToLittleEndian<qint32>(1127146256, bmp.data() + 18);
+    qToLittleEndian<qint32>(-956291898, bmp.data() + 22);  // rows top to bottom
+    qToLittleEndian<quint16>(17203, bmp.data() + 28);
+    EXPECT_TRUE(IsCutShort(bmp, "bmp"));
+    qToLittleEndian<qint32>(8, bmp.data() + 18);
+    qToLittleEndian<qint32>(0, bmp.data() + 22);
+    qToLittleEndian<quint16>(32, bmp.data() + 28);
+    EXPECT_FALSE(IsCutShort(bmp, "bmp")) << "no rows: nothing is missing";
 }
 
 TEST(CutShortCheck, RestartMarkersAndStuffedBytesDoNotEndTheScan) {
