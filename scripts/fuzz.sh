@@ -14,9 +14,15 @@ cmake --build "$dir" --target fuzz_targets -j "$(nproc)"
 for target in erase_arguments selection_masks fill_engine open_image; do
   scratch=$(mktemp -d)
   echo "== fuzzing $target for ${seconds}s"
+  status=0
   QT_QPA_PLATFORM=offscreen "$dir/fuzz/${target}_fuzz" -max_total_time="$seconds" -timeout=20 \
-    -rss_limit_mb=4096 -print_final_stats=1 "$scratch" "$VELMORA_ROOT/fuzz/corpus/$target" 2>&1 \
-    | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' || true
-  test "${PIPESTATUS[0]}" -eq 0
+    -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$scratch/" \
+    "$scratch" "$VELMORA_ROOT/fuzz/corpus/$target" >"$scratch/log" 2>&1 || status=$?
+  grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' "$scratch/log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$scratch/log"
+    echo "fuzz target $target failed (exit $status); the input that failed is in $scratch"
+    exit "$status"
+  fi
   rm -rf "$scratch"
 done
