@@ -204,4 +204,18 @@ std::vector<BenchCase> ConformanceCases(const std::string& directory) {
     return cases;
 }
 
+CaseJob::CaseJob(const BenchCase& c, const CaseInputs& inputs) {
+    image.pixels().SetSize(c.picture->width(), c.picture->height(), 3);
+    std::copy(c.picture->begin(), c.picture->end(), image.pixels().begin());
+    job.image = &image;
+    job.fillMask = &inputs.fillMask;
+    job.sourceMask = &inputs.sourceMask;
+    job.selectionBounds = inputs.selectionBounds;
+    job.sourceRect = inputs.sourceRect;
+    job.busy = &busy;
+    job.stopRequested = &stop;
+    job.post = [](int) {};
+    job.seedClock = [seed = c.seed] { return seed; };
+}
+
 }  // namespace velmora::bench

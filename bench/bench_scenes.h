@@ -1,11 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/bgr_image.h"
+#include "engine/fill_job.h"
 #include "engine/grid_point.h"
 #include "engine/pixel_grid.h"
 
@@ -31,6 +34,19 @@ struct CaseInputs {
     FillRect sourceRect;
 };
 [[nodiscard]] CaseInputs BuildInputs(const BenchCase& c);
+
+// A job ready to run on a private copy of the case's picture, with its own flags and seed. The job
+// points into the object, so it stays where it was made.
+struct CaseJob {
+    CaseJob(const BenchCase& c, const CaseInputs& inputs);
+    CaseJob(const CaseJob&) = delete;
+    CaseJob& operator=(const CaseJob&) = delete;
+
+    BgrImage image;
+    std::atomic<bool> busy{false};
+    std::atomic<bool> stop{false};
+    FillJob job;
+};
 
 // A width x height picture with the look of a photograph: soft light, shapes with edges, textured
 // surfaces and sensor noise, the same for the same seed.

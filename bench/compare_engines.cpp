@@ -53,32 +53,18 @@ double ThreadSeconds() {
 
 template <typename RunJob>
 RunResult Run(const BenchCase& c, const CaseInputs& inputs, RunJob runJob) {
-    BgrImage image;
-    image.pixels().SetSize(c.picture->width(), c.picture->height(), 3);
-    std::copy(c.picture->begin(), c.picture->end(), image.pixels().begin());
-    std::atomic<bool> busy{false};
-    std::atomic<bool> stop{false};
-    FillJob job;
-    job.image = &image;
-    job.fillMask = &inputs.fillMask;
-    job.sourceMask = &inputs.sourceMask;
-    job.selectionBounds = inputs.selectionBounds;
-    job.sourceRect = inputs.sourceRect;
-    job.busy = &busy;
-    job.stopRequested = &stop;
-    job.post = [](int) {};
-    job.seedClock = [seed = c.seed] { return seed; };
+    CaseJob run(c, inputs);
 
     const std::int64_t before = ReadHeap().inUse;
     ResetHeapPeak();
     const double start = ThreadSeconds();
-    runJob(job);
+    runJob(run.job);
     const double end = ThreadSeconds();
     RunResult result;
     result.seconds = end - start;
     result.peakBytes = ReadHeap().peak - before;
-    result.entries = job.stats.entriesFilled;
-    result.picture = std::move(image.pixels());
+    result.entries = run.job.stats.entriesFilled;
+    result.picture = std::move(run.image.pixels());
     return result;
 }
 

@@ -33,24 +33,10 @@ void FillBenchmark(benchmark::State& state, RunJob runJob) {
     std::int64_t filled = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        BgrImage image;
-        image.pixels().SetSize(Picture().width(), Picture().height(), 3);
-        std::copy(Picture().begin(), Picture().end(), image.pixels().begin());
-        std::atomic<bool> busy{false};
-        std::atomic<bool> stop{false};
-        FillJob job;
-        job.image = &image;
-        job.fillMask = &inputs.fillMask;
-        job.sourceMask = &inputs.sourceMask;
-        job.selectionBounds = inputs.selectionBounds;
-        job.sourceRect = inputs.sourceRect;
-        job.busy = &busy;
-        job.stopRequested = &stop;
-        job.post = [](int) {};
-        job.seedClock = [] { return 5u; };
+        CaseJob run(c, inputs);
         state.ResumeTiming();
-        runJob(job);
-        filled += job.stats.marked;
+        runJob(run.job);
+        filled += run.job.stats.marked;
     }
     state.counters["per_filled_pixel"] = benchmark::Counter(
         static_cast<double>(filled), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -70,17 +56,8 @@ void BM_ReferenceEngine(benchmark::State& state) {
     });
 }
 
-BENCHMARK(BM_FastEngine)
-    ->Arg(16)
-    ->Arg(40)
-    ->Arg(100)
-    ->Arg(250)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReferenceEngine)
-    ->Arg(16)
-    ->Arg(40)
-    ->Arg(100)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FastEngine)->Arg(16)->Arg(40)->Arg(100)->Arg(250)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceEngine)->Arg(16)->Arg(40)->Arg(100)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velmora::bench
