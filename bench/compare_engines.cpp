@@ -3,7 +3,7 @@
 // fills) and prints a Markdown table of times (processor time of the job's thread), time per
 // fill-order entry and peak heap.
 //
-// usage: velmora-bench-compare [--quick] [--only TEXT] [--kernel portable|avx512]
+// usage: velmora-bench-compare [--quick] [--only TEXT] [--kernel portable|avx2|avx512]
 //                              [--no-reference] [--repeat N] [--photos DIR]...
 
 #include <QCoreApplication>
@@ -259,10 +259,16 @@ int main(int argc, char* argv[]) {
                 options.kernel = velmora::SearchKernel::Portable;
             else if (name == "avx512")
                 options.kernel = velmora::SearchKernel::Avx512;
+            else if (name == "avx2")
+                options.kernel = velmora::SearchKernel::Avx2;
+            else {
+                std::fprintf(stderr, "unknown kernel: %s\n", name.c_str());
+                return 2;
+            }
         } else {
             std::fprintf(stderr,
                          "usage: velmora-bench-compare [--quick] [--only TEXT] [--kernel "
-                         "portable|avx512] [--no-reference] [--repeat N] [--photos DIR]...\n");
+                         "portable|avx2|avx512] [--no-reference] [--repeat N] [--photos DIR]...\n");
             return 2;
         }
     }

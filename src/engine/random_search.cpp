@@ -80,13 +80,22 @@ bool KernelSupported(SearchKernel kernel) {
             return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                    __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
                    __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vnni");
+        case SearchKernel::Avx2:
+#if defined(__x86_64__) || defined(__i386__)
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+                   __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+#else
+            return false;
+#endif
     }
     return false;
 }
 
 SearchKernel FastestSupportedKernel() {
-    static const SearchKernel fastest =
-        KernelSupported(SearchKernel::Avx512) ? SearchKernel::Avx512 : SearchKernel::Portable;
+    static const SearchKernel fastest = KernelSupported(SearchKernel::Avx512) ? SearchKernel::Avx512
+                                        : KernelSupported(SearchKernel::Avx2)
+                                            ? SearchKernel::Avx2
+                                            : SearchKernel::Portable;
     return fastest;
 }
 
@@ -96,6 +105,12 @@ void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input,
         kernels::RandomSearchAvx512(input, state);
         return;
     }
+#if defined(__x86_64__) || defined(__i386__)
+    if (kernel == SearchKernel::Avx2) {
+        kernels::RandomSearchAvx2(input, state);
+        return;
+    }
+#endif
     kernels::RandomSearchPortable(input, state);
 }
 

@@ -59,8 +59,9 @@ struct RandomSearchState {
 }
 
 // The instruction sets a random phase can run on; the results are identical. Avx512 needs the
-// byte-permute (VBMI) and dot-product (VNNI) extensions besides the foundation.
-enum class SearchKernel { Portable, Avx512 };
+// byte-permute (VBMI) and dot-product (VNNI) extensions besides the foundation; Avx2 is for the
+// processors without them.
+enum class SearchKernel { Portable, Avx512, Avx2 };
 
 [[nodiscard]] bool KernelSupported(SearchKernel kernel);
 [[nodiscard]] SearchKernel FastestSupportedKernel();

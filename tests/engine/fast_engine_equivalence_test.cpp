@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,10 +15,12 @@
 #include <vector>
 
 #include "engine/bgr_image.h"
+#include "engine/difference_table.h"
 #include "engine/fill_engine.h"
 #include "engine/fill_job.h"
 #include "engine/offset_list.h"
 #include "engine/offset_rings.h"
+#include "engine/random_generator.h"
 #include "engine/random_search.h"
 #include "engine/reference/reference_fill_engine.h"
 #include "engine/source_pixels.h"
@@ -184,13 +188,22 @@ Outcome RunFast(const Inputs& in, SearchKernel kernel,
 
 std::vector<SearchKernel> Kernels() {
     std::vector<SearchKernel> kernels;
-    for (const SearchKernel kernel : {SearchKernel::Portable, SearchKernel::Avx512})
+    for (const SearchKernel kernel :
+         {SearchKernel::Portable, SearchKernel::Avx512, SearchKernel::Avx2})
         if (KernelSupported(kernel)) kernels.push_back(kernel);
     return kernels;
 }
 
 const char* KernelName(SearchKernel kernel) {
-    return kernel == SearchKernel::Avx512 ? "avx512" : "portable";
+    switch (kernel) {
+        case SearchKernel::Portable:
+            return "portable";
+        case SearchKernel::Avx512:
+            return "avx512";
+        case SearchKernel::Avx2:
+            return "avx2";
+    }
+    return "?";
 }
 
 void ExpectSame(const Outcome& fast, const Outcome& reference) {
@@ -319,6 +332,145 @@ TEST(FastEngineEquivalence, FarNeighbourhoodsAgreeEntryByEntry) {
             EXPECT_EQ(engine.random.state(), expected.random.state()) << "entry " << i;
         }
     }
+}
+
+// A source area of packed words for the search kernels alone: a few colours (so that perfect
+// matches occur), some unusable pixels, and a border wide enough for every probe.
+struct SearchScene {
+    static constexpr std::int32_t kStride = 64;
+    static constexpr std::int32_t kBorder = 3;
+    std::vector<std::uint32_t> pixels;
+    std::vector<std::int32_t> positions;
+    DifferenceTable table;
+    std::array<std::uint8_t, 256> lowBytes{};
+    std::array<std::uint8_t, 256> highBytes{};
+    ProbeSet probes;
+};
+
+SearchScene MakeSearchScene(Dice& dice, std::int32_t rows, int levels,
+                            std::uint32_t positionCount) {
+    SearchScene scene;
+    BuildDifferenceTable(scene.table);
+    for (int d = 0; d < 256; ++d) {
+        scene.lowBytes[static_cast<std::size_t>(d)] = static_cast<std::uint8_t>(scene.table[d]);
+        scene.highBytes[static_cast<std::size_t>(d)] =
+            static_cast<std::uint8_t>(scene.table[d] >> 8);
+    }
+    scene.pixels.resize(static_cast<std::size_t>(SearchScene::kStride * (rows + 8)));
+    const int unusableShare = dice.Between(0, 4);
+    for (std::uint32_t& word : scene.pixels) {
+        const auto channel = [&] {
+            return static_cast<std::uint32_t>(dice.Between(0, levels - 1) * 255 / levels);
+        };
+        word = channel() | channel() << 8 | channel() << 16;
+        if (dice.Between(0, 9) >= unusableShare) word |= kUsableWordBits;
+    }
+    // Positions inside the border; with more positions than pixels some repeat, which only makes
+    // the index range larger.
+    const std::int32_t inner = SearchScene::kStride - 2 * SearchScene::kBorder;
+    scene.positions.resize(positionCount);
+    for (std::uint32_t i = 0; i < positionCount; ++i) {
+        const std::int32_t cell = static_cast<std::int32_t>(dice.Next() % (inner * rows));
+        scene.positions[i] =
+            (cell / inner + 4) * SearchScene::kStride + SearchScene::kBorder + cell % inner;
+        scene.pixels[static_cast<std::size_t>(scene.positions[i])] |= kUsableWordBits;
+    }
+    // Neighbours within the border, often side by side as in a real neighbourhood.
+    scene.probes.count = dice.Between(0, ProbeSet::kCapacity);
+    for (int j = 0; j < scene.probes.count; ++j) {
+        const auto entry = static_cast<std::size_t>(j);
+        std::int32_t delta = 0;
+        while (delta == 0) {
+            delta = j > 0 && dice.Between(0, 1) == 0
+                        ? scene.probes.delta[entry - 1] + 1
+                        : dice.Between(-3, 3) * SearchScene::kStride + dice.Between(-3, 2);
+        }
+        scene.probes.delta[entry] = delta;
+        scene.probes.colour[entry] =
+            scene.pixels[static_cast<std::size_t>(scene.positions[0] + delta)] & 0xFFFFFFu;
+    }
+    return scene;
+}
+
+RandomSearchInput SearchInputFor(const SearchScene& scene, int draws, bool byteTables) {
+    RandomSearchInput in;
+    in.pixels = scene.pixels.data();
+    in.positions = scene.positions.data();
+    in.positionCount = static_cast<std::uint32_t>(scene.positions.size());
+    in.positionModulus = FastModulus(in.positionCount);
+    in.costs = scene.table.Centre();
+    in.costLowBytes = byteTables ? scene.lowBytes.data() : nullptr;
+    in.costHighBytes = byteTables ? scene.highBytes.data() : nullptr;
+    in.uncomparable = 3 * scene.table[DifferenceTable::kUncomparable];
+    in.probes = &scene.probes;
+    in.draws = draws;
+    return in;
+}
+
+// The search one candidate at a time, straight from its definition.
+RandomSearchState SearchOneByOne(const RandomSearchInput& in, RandomSearchState state) {
+    RandomGenerator random;
+    random.Seed(state.randomState);
+    for (int k = 0; k < in.draws && state.score != 0; ++k) {
+        const std::uint32_t index = random.RandomIndex(in.positionCount);
+        const std::int32_t position = in.positions[index];
+        std::int32_t sum = 0;
+        for (int j = 0; j < in.probes->count && sum < state.score; ++j) {
+            const auto entry = static_cast<std::size_t>(j);
+            const std::uint32_t word = in.pixels[position + in.probes->delta[entry]];
+            if ((word & kUsableWordBits) == 0) {
+                sum += in.uncomparable;
+                continue;
+            }
+            for (int shift = 0; shift < 24; shift += 8)
+                sum += in.costs[static_cast<int>((in.probes->colour[entry] >> shift) & 0xFF) -
+                                static_cast<int>((word >> shift) & 0xFF)];
+        }
+        if (sum < state.score) state = {sum, index, state.randomState};
+    }
+    state.randomState = random.state();
+    return state;
+}
+
+// Every kernel against the one-at-a-time search: the same best, the same candidate and the
+// generator left at the same draw, over neighbourhood sizes, partial chunks, early perfect
+// matches, starting scores that rule out nearly everything, and index ranges up to 2^22.
+TEST(SearchKernels, MatchTheOneAtATimeSearch) {
+    int endedEarly = 0;
+    int improved = 0;
+    for (std::uint32_t caseSeed = 1; caseSeed <= 300; ++caseSeed) {
+        Dice dice(caseSeed);
+        const int levels = dice.Between(1, 3) == 1 ? 2 : dice.Between(3, 256);
+        // 1 / 49 rounds so that the remainder through double precision needs its correction
+        // at every multiple of 49.
+        const std::uint32_t positionCount =
+            caseSeed % 50 == 0  ? (1u << 22) + static_cast<std::uint32_t>(dice.Between(0, 999))
+            : caseSeed % 5 == 0 ? 49u
+                                : static_cast<std::uint32_t>(dice.Between(1, 3000));
+        const SearchScene scene = MakeSearchScene(dice, dice.Between(1, 40), levels, positionCount);
+        const int draws = dice.Between(0, 2) == 0 ? dice.Between(1, 40) : 500;
+        const std::int32_t startScore = dice.Between(0, 3) == 0
+                                            ? dice.Between(1, 3000)
+                                            : std::numeric_limits<std::int32_t>::max();
+        const RandomSearchState start{startScore, -1, dice.Next()};
+        const bool byteTables = dice.Between(0, 3) != 0;
+        const RandomSearchInput in = SearchInputFor(scene, draws, byteTables);
+        const RandomSearchState expected = SearchOneByOne(in, start);
+        if (expected.score == 0) ++endedEarly;
+        if (expected.chosen >= 0) ++improved;
+        for (const SearchKernel kernel : Kernels()) {
+            SCOPED_TRACE(std::string(KernelName(kernel)) + " case " + std::to_string(caseSeed) +
+                         " probes " + std::to_string(scene.probes.count) + " draws " +
+                         std::to_string(draws));
+            RandomSearchState state = start;
+            RunRandomSearch(kernel, in, state);
+            EXPECT_EQ(state.score, expected.score);
+            EXPECT_EQ(state.chosen, expected.chosen);
+            EXPECT_EQ(state.randomState, expected.randomState);
+        }
+    }
+    EXPECT_GT(endedEarly, 30) << "the cases must include searches that end at a perfect match";
+    EXPECT_GT(improved - endedEarly, 30) << "and searches that run to the end";
 }
 
 TEST(OffsetRings, GenerateTheFullListInOrderBandByBand) {

@@ -1,0 +1,400 @@
+// The random phase on AVX2, for processors without the AVX-512 byte permutes.
+//
+// The same plan as the AVX-512 kernel with eight lanes: candidates drawn eight at a time from the
+// generator's jump-ahead form, neighbours compared in steps of two (horizontally adjacent ones
+// read by one 8-byte load), the first step on every candidate and the survivors waiting in one
+// first-in-first-out queue per further step. The queues keep the drawing order, so ruling out at
+// "sum >= best" and replacing only at "sum < best" is exactly the one-at-a-time rule.
+//
+// AVX2 has no 256-entry byte permute; the difference costs are read from the int32 table by
+// signed difference, which needs no symmetry of the table.
+
+#include "random_search_kernels.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+#include <array>
+
+#define VELMORA_AVX2 __attribute__((target("avx2,fma,bmi,bmi2")))
+
+namespace velmora::kernels {
+
+namespace {
+
+constexpr int kLanes = 8;
+constexpr int kMaxSteps = ProbeSet::kCapacity;
+// Records waiting for one step: after each flush fewer than 2 * kLanes, plus one batch.
+constexpr int kQueueRoom = 4 * kLanes;
+// A record keeps its candidate's number in the low bits of its partial sum (see the AVX-512
+// kernel): sums stay below 2^22, numbers below 2^9.
+constexpr int kOrderBits = 9;
+constexpr std::int32_t kSumLimit = (1 << (31 - kOrderBits)) - 1;
+static_assert(ProbeSet::kCapacity * 196608 < kSumLimit);
+
+struct Step {
+    std::int32_t delta = 0;
+    std::int32_t secondDelta = 0;
+    std::uint32_t colour = 0;
+    std::uint32_t secondColour = 0;
+    bool paired = false;
+    bool adjacent = false;
+};
+
+// Per lane k: multiplier and increment of draw 2k + 1, then of draw 2k + 2.
+alignas(32) constexpr auto kLaneJumps = [] {
+    std::array<std::array<std::uint32_t, kLanes>, 4> jumps{};
+    for (int k = 0; k < kLanes; ++k) {
+        for (int half = 0; half < 2; ++half) {
+            const RandomJump jump = kChunkJumps[static_cast<std::size_t>(2 * k + 1 + half)];
+            jumps[static_cast<std::size_t>(2 * half)][static_cast<std::size_t>(k)] =
+                jump.multiplier;
+            jumps[static_cast<std::size_t>(2 * half + 1)][static_cast<std::size_t>(k)] =
+                jump.increment;
+        }
+    }
+    return jumps;
+}();
+
+// For every 8-bit lane mask, the lane numbers of its set bits in order, one per byte: the
+// permutation that packs the surviving lanes to the front.
+alignas(32) constexpr auto kCompress = [] {
+    std::array<std::uint64_t, 256> table{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        std::uint64_t lanes = 0;
+        int out = 0;
+        for (unsigned k = 0; k < 8; ++k)
+            if ((mask >> k) & 1u) lanes |= std::uint64_t{k} << (8 * out++);
+        table[mask] = lanes;
+    }
+    return table;
+}();
+
+struct Queue {
+    alignas(32) std::int32_t position[kQueueRoom];
+    alignas(32) std::int32_t packed[kQueueRoom];  // partial sum << kOrderBits | number
+    int size;
+};
+
+// One colour's channels as lane constants.
+struct Colour {
+    __m256i blue;
+    __m256i green;
+    __m256i red;
+};
+
+VELMORA_AVX2 inline Colour SplitColour(std::uint32_t colour) {
+    return {_mm256_set1_epi32(static_cast<int>(colour & 0xFF)),
+            _mm256_set1_epi32(static_cast<int>((colour >> 8) & 0xFF)),
+            _mm256_set1_epi32(static_cast<int>((colour >> 16) & 0xFF))};
+}
+
+// Per lane (one packed source word each): the cost of comparing with `colour`.
+VELMORA_AVX2 inline __m256i PixelCosts(const std::int32_t* costs, __m256i words,
+                                       const Colour& colour, __m256i uncomparable) {
+    const __m256i byte = _mm256_set1_epi32(0xFF);
+    const __m256i blue = _mm256_and_si256(words, byte);
+    const __m256i green = _mm256_and_si256(_mm256_srli_epi32(words, 8), byte);
+    const __m256i red = _mm256_and_si256(_mm256_srli_epi32(words, 16), byte);
+    const __m256i sum = _mm256_add_epi32(
+        _mm256_add_epi32(_mm256_i32gather_epi32(costs, _mm256_sub_epi32(colour.blue, blue), 4),
+                         _mm256_i32gather_epi32(costs, _mm256_sub_epi32(colour.green, green), 4)),
+        _mm256_i32gather_epi32(costs, _mm256_sub_epi32(colour.red, red), 4));
+    const __m256i unusable = _mm256_cmpeq_epi32(
+        _mm256_and_si256(words, _mm256_set1_epi32(static_cast<int>(kUsableWordBits))),
+        _mm256_setzero_si256());
+    return _mm256_blendv_epi8(sum, uncomparable, unusable);
+}
+
+class Avx2Search {
+  public:
+    VELMORA_AVX2 Avx2Search(const RandomSearchInput& in, const RandomSearchState& state)
+        : in_(in), best_(state.score), startState_(state.randomState) {
+        uncomparable_ = _mm256_set1_epi32(in.uncomparable);
+        PlanSteps(*in.probes);
+    }
+
+    VELMORA_AVX2 void Run(RandomSearchState& state) {
+        // Candidates are drawn two chunks ahead and their positions read one chunk ahead, so that
+        // on a large source area the prefetched lines have arrived when a chunk is compared.
+        std::uint32_t chunkState = startState_;
+        alignas(32) std::int32_t index[kLanes];
+        alignas(32) std::int32_t positions[2][kLanes];
+        const RandomJump chunk = kChunkJumps[2 * kLanes];
+        const RandomJump twoChunks = chunk.Then(chunk);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(index), DrawIndices(chunkState));
+        ReadPositions(index, positions[0]);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(index), DrawIndices(chunk.Apply(chunkState)));
+        PrefetchPositions(index);
+        for (int drawn = 0, c = 0; drawn < in_.draws && !ended_; drawn += kLanes, ++c) {
+            const int lanes = in_.draws - drawn < kLanes ? in_.draws - drawn : kLanes;
+            if (drawn + kLanes < in_.draws) {
+                ReadPositions(index, positions[(c + 1) & 1]);
+                _mm256_store_si256(reinterpret_cast<__m256i*>(index),
+                                   DrawIndices(twoChunks.Apply(chunkState)));
+                PrefetchPositions(index);
+            }
+            CompareFirst(positions[c & 1], drawn, lanes);
+            chunkState = lanes == kLanes ? chunk.Apply(chunkState)
+                                         : kChunkJumps[2 * lanes].Apply(chunkState);
+            CompareFullBatches(1);
+        }
+        // The last records, shallowest queue first; deeper queues are kept below two batches.
+        for (int s = 1; s < stepCount_ && !ended_; ++s) {
+            while (queues_[s].size > 0 && !ended_) {
+                CompareNext(s, queues_[s].size < kLanes ? queues_[s].size : kLanes);
+                CompareFullBatches(s + 1);
+            }
+        }
+        state.score = best_;
+        if (chosenOrder_ >= 0) state.chosen = DrawnIndex(in_, startState_, chosenOrder_);
+        state.randomState = ended_
+                                ? RandomJump::Of(2 * static_cast<std::uint32_t>(chosenOrder_ + 1))
+                                      .Apply(startState_)
+                                : chunkState;
+    }
+
+  private:
+    // Pairs horizontally adjacent neighbours, nearest first; the rest go in twos.
+    void PlanSteps(const ProbeSet& probes) {
+        bool used[ProbeSet::kCapacity] = {};
+        int single = -1;
+        stepCount_ = 0;
+        for (int j = 0; j < probes.count; ++j) {
+            if (used[j]) continue;
+            used[j] = true;
+            int partner = -1;
+            for (int k = j + 1; k < probes.count && partner < 0; ++k)
+                if (!used[k] && (probes.delta[static_cast<std::size_t>(k)] ==
+                                     probes.delta[static_cast<std::size_t>(j)] + 1 ||
+                                 probes.delta[static_cast<std::size_t>(k)] ==
+                                     probes.delta[static_cast<std::size_t>(j)] - 1))
+                    partner = k;
+            if (partner < 0) {
+                if (single < 0) {
+                    single = j;
+                    continue;
+                }
+                AddStep(probes, single, j, false);
+                single = -1;
+                continue;
+            }
+            used[partner] = true;
+            const bool partnerFirst = probes.delta[static_cast<std::size_t>(partner)] <
+                                      probes.delta[static_cast<std::size_t>(j)];
+            AddStep(probes, partnerFirst ? partner : j, partnerFirst ? j : partner, true);
+        }
+        if (single >= 0) AddStep(probes, single, -1, false);
+        for (int s = 0; s < stepCount_; ++s) queues_[s].size = 0;
+    }
+
+    void AddStep(const ProbeSet& probes, int first, int second, bool adjacent) {
+        Step& step = steps_[stepCount_++];
+        step.delta = probes.delta[static_cast<std::size_t>(first)];
+        step.colour = probes.colour[static_cast<std::size_t>(first)];
+        step.paired = second >= 0;
+        step.adjacent = adjacent;
+        if (second >= 0) {
+            step.secondDelta = probes.delta[static_cast<std::size_t>(second)];
+            step.secondColour = probes.colour[static_cast<std::size_t>(second)];
+        }
+    }
+
+    VELMORA_AVX2 void CompareFullBatches(int first) {
+        for (int s = first; s < stepCount_ && !ended_; ++s)
+            while (queues_[s].size >= kLanes && !ended_) CompareNext(s, kLanes);
+    }
+
+    // value % count for 8 values below 2^30, through double precision and one correction.
+    VELMORA_AVX2 __m256i Remainders(__m256i values) const {
+        const __m256d inverse = _mm256_set1_pd(1.0 / static_cast<double>(in_.positionCount));
+        const __m256i count = _mm256_set1_epi32(static_cast<int>(in_.positionCount));
+        // Below 2^30 the values and quotients fit the signed conversions.
+        const __m128i lowQuotient = _mm256_cvttpd_epi32(
+            _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(values)), inverse));
+        const __m128i highQuotient = _mm256_cvttpd_epi32(
+            _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(values, 1)), inverse));
+        const __m256i quotient =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(lowQuotient), highQuotient, 1);
+        __m256i rest = _mm256_sub_epi32(values, _mm256_mullo_epi32(quotient, count));
+        rest = _mm256_add_epi32(
+            rest, _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), rest), count));
+        const __m256i tooLarge = _mm256_cmpeq_epi32(_mm256_max_epu32(rest, count), rest);
+        return _mm256_sub_epi32(rest, _mm256_and_si256(tooLarge, count));
+    }
+
+    // The indices into the positions of the eight candidates drawn from `chunkState` on.
+    VELMORA_AVX2 __m256i DrawIndices(std::uint32_t chunkState) const {
+        const __m256i state = _mm256_set1_epi32(static_cast<int>(chunkState));
+        const __m256i fifteenBits = _mm256_set1_epi32(0x7FFF);
+        __m256i jumps[4];
+        for (int row = 0; row < 4; ++row)
+            jumps[row] =
+                _mm256_load_si256(reinterpret_cast<const __m256i*>(kLaneJumps[row].data()));
+        const __m256i high = _mm256_and_si256(
+            _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(state, jumps[0]), jumps[1]), 16),
+            fifteenBits);
+        const __m256i low = _mm256_and_si256(
+            _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(state, jumps[2]), jumps[3]), 16),
+            fifteenBits);
+        return Remainders(_mm256_or_si256(_mm256_slli_epi32(high, 15), low));
+    }
+
+    // The words of one step for `lanes` candidate positions (lanes beyond are zero), and their
+    // costs.
+    VELMORA_AVX2 __m256i StepCosts(const Step& step, int lanes, const std::int32_t* position) {
+        const Colour colour = SplitColour(step.colour);
+        if (!step.paired) {
+            alignas(32) std::uint32_t words[kLanes] = {};
+            for (int k = 0; k < lanes; ++k) words[k] = in_.pixels[position[k] + step.delta];
+            return PixelCosts(in_.costs, _mm256_load_si256(reinterpret_cast<const __m256i*>(words)),
+                              colour, uncomparable_);
+        }
+        __m256i first;
+        __m256i second;
+        if (step.adjacent) {
+            alignas(32) std::uint64_t pairs[kLanes];
+            for (int k = 0; k < lanes; ++k)
+                __builtin_memcpy(&pairs[k], in_.pixels + position[k] + step.delta,
+                                 sizeof(std::uint64_t));
+            for (int k = lanes; k < kLanes; ++k) pairs[k] = 0;
+            const __m256 a = _mm256_load_ps(reinterpret_cast<const float*>(pairs));
+            const __m256 b = _mm256_load_ps(reinterpret_cast<const float*>(pairs + 4));
+            // Even and odd words, in 128-bit halves; the 64-bit permute puts them in lane order.
+            first = _mm256_permute4x64_epi64(
+                _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                _MM_SHUFFLE(3, 1, 2, 0));
+            second = _mm256_permute4x64_epi64(
+                _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))),
+                _MM_SHUFFLE(3, 1, 2, 0));
+        } else {
+            alignas(32) std::uint32_t words[2][kLanes] = {};
+            for (int k = 0; k < lanes; ++k) {
+                const std::int32_t p = position[k];
+                words[0][k] = in_.pixels[p + step.delta];
+                words[1][k] = in_.pixels[p + step.secondDelta];
+            }
+            first = _mm256_load_si256(reinterpret_cast<const __m256i*>(words[0]));
+            second = _mm256_load_si256(reinterpret_cast<const __m256i*>(words[1]));
+        }
+        return _mm256_add_epi32(
+            PixelCosts(in_.costs, first, colour, uncomparable_),
+            PixelCosts(in_.costs, second, SplitColour(step.secondColour), uncomparable_));
+    }
+
+    void ReadPositions(const std::int32_t* index, std::int32_t* position) const {
+        for (int k = 0; k < kLanes; ++k) position[k] = in_.positions[index[k]];
+        if (!in_.prefetch) return;
+        for (int k = 0; k < kLanes; ++k)
+            __builtin_prefetch(in_.pixels + position[k] + steps_[0].delta);
+    }
+
+    void PrefetchPositions(const std::int32_t* index) const {
+        if (!in_.prefetch) return;
+        for (int k = 0; k < kLanes; ++k) __builtin_prefetch(in_.positions + index[k]);
+    }
+
+    VELMORA_AVX2 static __m256i InUse(int lanes) {
+        return _mm256_cmpgt_epi32(_mm256_set1_epi32(lanes),
+                                  _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    }
+
+    // The first step for candidates `drawn` to `drawn + lanes - 1`.
+    VELMORA_AVX2 void CompareFirst(const std::int32_t* position, int drawn, int lanes) {
+        const __m256i costs = StepCosts(steps_[0], lanes, position);
+        const __m256i order =
+            _mm256_add_epi32(_mm256_set1_epi32(drawn), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        Pass(1, _mm256_load_si256(reinterpret_cast<const __m256i*>(position)),
+             _mm256_or_si256(_mm256_slli_epi32(costs, kOrderBits), order), lanes);
+    }
+
+    // The next step (number `s`) for the first `lanes` records waiting for it.
+    VELMORA_AVX2 void CompareNext(int s, int lanes) {
+        Queue& queue = queues_[s];
+        const __m256i costs = StepCosts(steps_[s], lanes, queue.position);
+        const __m256i position =
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(queue.position));
+        const __m256i packed =
+            _mm256_add_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(queue.packed)),
+                             _mm256_slli_epi32(costs, kOrderBits));
+        // Move the rest of the queue to its front before the pass may append to the next queue.
+        const int rest = queue.size - lanes;
+        for (int r = 0; r < rest; r += kLanes) {
+            _mm256_store_si256(
+                reinterpret_cast<__m256i*>(queue.position + r),
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.position + lanes + r)));
+            _mm256_store_si256(
+                reinterpret_cast<__m256i*>(queue.packed + r),
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.packed + lanes + r)));
+        }
+        queue.size = rest;
+        Pass(s + 1, position, packed, lanes);
+    }
+
+    // Rules out the records whose sum has reached the best; the others wait for step `next`, or
+    // complete when there is none.
+    VELMORA_AVX2 void Pass(int next, __m256i position, __m256i packed, int lanes) {
+        const std::int32_t bound = best_ < kSumLimit ? best_ : kSumLimit;
+        const __m256i below = _mm256_cmpgt_epi32(_mm256_set1_epi32(bound << kOrderBits), packed);
+        unsigned alive = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(below)));
+        alive &= (1u << lanes) - 1u;
+        if (alive == 0) return;
+        if (next < stepCount_) {
+            Queue& queue = queues_[next];
+            const __m256i pack = _mm256_cvtepu8_epi32(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompress[alive])));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(queue.position + queue.size),
+                                _mm256_permutevar8x32_epi32(position, pack));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(queue.packed + queue.size),
+                                _mm256_permutevar8x32_epi32(packed, pack));
+            const int added = __builtin_popcount(alive);
+            if (in_.prefetch) {
+                for (int k = queue.size; k < queue.size + added; ++k)
+                    __builtin_prefetch(in_.pixels + queue.position[k] + steps_[next].delta);
+            }
+            queue.size += added;
+            return;
+        }
+        alignas(32) std::int32_t completed[kLanes];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(completed), packed);
+        for (unsigned bits = alive; bits != 0; bits &= bits - 1) {
+            const std::int32_t record = completed[__builtin_ctz(bits)];
+            const std::int32_t sum = record >> kOrderBits;
+            if (sum >= best_) continue;
+            best_ = sum;
+            chosenOrder_ = record & ((1 << kOrderBits) - 1);
+            if (best_ == 0) {
+                ended_ = true;
+                return;
+            }
+        }
+    }
+
+    const RandomSearchInput& in_;
+    std::int32_t best_;
+    const std::uint32_t startState_;
+    std::int32_t chosenOrder_ = -1;
+    bool ended_ = false;
+    __m256i uncomparable_;
+    Step steps_[kMaxSteps];
+    int stepCount_ = 0;
+    Queue queues_[kMaxSteps];
+};
+
+}  // namespace
+
+VELMORA_AVX2 void RandomSearchAvx2(const RandomSearchInput& in, RandomSearchState& state) {
+    if (in.probes->count == 0) {  // only the target: the first candidate matches perfectly
+        state.score = 0;
+        state.chosen = DrawnIndex(in, state.randomState, 0);
+        state.randomState = kChunkJumps[2].Apply(state.randomState);
+        return;
+    }
+    Avx2Search search(in, state);
+    search.Run(state);
+}
+
+}  // namespace velmora::kernels
+
+#endif
