@@ -115,22 +115,20 @@ class Avx512Search {
         // Candidates are drawn two chunks ahead and their positions read one chunk ahead, so that
         // on a large source area the prefetched lines have arrived when a chunk is compared.
         std::uint32_t chunkState = startState_;
-        alignas(64) std::int32_t index[kLanes];
         alignas(64) std::int32_t positions[2][kLanes];
         const std::uint32_t chunkStep = kChunkJumps[2 * kLanes].multiplier;
         const std::uint32_t chunkIncrement = kChunkJumps[2 * kLanes].increment;
         const auto advance = [chunkStep, chunkIncrement](std::uint32_t state) {
             return chunkStep * state + chunkIncrement;
         };
-        _mm512_store_si512(index, DrawIndices(chunkState));
-        ReadPositions(index, positions[0]);
-        _mm512_store_si512(index, DrawIndices(advance(chunkState)));
+        ReadPositions(DrawIndices(chunkState), positions[0]);
+        __m512i index = DrawIndices(advance(chunkState));
         PrefetchPositions(index);
         for (int drawn = 0, chunk = 0; drawn < in_.draws && !ended_; drawn += kLanes, ++chunk) {
             const int lanes = in_.draws - drawn < kLanes ? in_.draws - drawn : kLanes;
             if (drawn + kLanes < in_.draws) {
                 ReadPositions(index, positions[(chunk + 1) & 1]);
-                _mm512_store_si512(index, DrawIndices(advance(advance(chunkState))));
+                index = DrawIndices(advance(advance(chunkState)));
                 PrefetchPositions(index);
             }
             CompareFirst(positions[chunk & 1], drawn, lanes);
@@ -238,24 +236,30 @@ class Avx512Search {
         return Remainders(_mm512_or_si512(_mm512_slli_epi32(high, 15), low));
     }
 
+    // The packed source words at `delta` from the positions in use.
+    VELMORA_AVX512 __m512i GatherWords(__mmask16 inUse, __m512i position,
+                                       std::int32_t delta) const {
+        return _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), inUse, position,
+                                           in_.pixels + delta, 4);
+    }
+
     // The words of one step for `lanes` candidate positions, and their costs.
     VELMORA_AVX512 __m512i StepCosts(const Step& step, int lanes, const std::int32_t* position) {
         const __mmask16 inUse = static_cast<__mmask16>((1u << lanes) - 1u);
         const __m512i colour = _mm512_set1_epi32(static_cast<int>(step.colour));
-        if (!step.paired) {
-            alignas(64) std::uint32_t words[kLanes];
-            for (int k = 0; k < lanes; ++k) words[k] = in_.pixels[position[k] + step.delta];
-            return PixelCosts(costs_, _mm512_maskz_load_epi32(inUse, words), colour, uncomparable_);
-        }
+        const __m512i where = _mm512_maskz_loadu_epi32(inUse, position);
+        if (!step.paired)
+            return PixelCosts(costs_, GatherWords(inUse, where, step.delta), colour, uncomparable_);
         __m512i first;
         __m512i second;
         if (step.adjacent) {
-            alignas(64) std::uint64_t pairs[kLanes];
-            for (int k = 0; k < lanes; ++k)
-                __builtin_memcpy(&pairs[k], in_.pixels + position[k] + step.delta,
-                                 sizeof(std::uint64_t));
-            const __m512i a = _mm512_load_si512(pairs);
-            const __m512i b = _mm512_load_si512(pairs + 8);
+            const auto* base = reinterpret_cast<const long long*>(in_.pixels + step.delta);
+            const __m512i a =
+                _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), static_cast<__mmask8>(inUse),
+                                            _mm512_castsi512_si256(where), base, 4);
+            const __m512i b = _mm512_mask_i32gather_epi64(
+                _mm512_setzero_si512(), static_cast<__mmask8>(inUse >> 8),
+                _mm512_extracti64x4_epi64(where, 1), base, 4);
             first = _mm512_maskz_permutex2var_epi32(
                 inUse, a,
                 _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0), b);
@@ -263,14 +267,8 @@ class Avx512Search {
                 inUse, a,
                 _mm512_set_epi32(31, 29, 27, 25, 23, 21, 19, 17, 15, 13, 11, 9, 7, 5, 3, 1), b);
         } else {
-            alignas(64) std::uint32_t words[2][kLanes];
-            for (int k = 0; k < lanes; ++k) {
-                const std::int32_t p = position[k];
-                words[0][k] = in_.pixels[p + step.delta];
-                words[1][k] = in_.pixels[p + step.secondDelta];
-            }
-            first = _mm512_maskz_load_epi32(inUse, words[0]);
-            second = _mm512_maskz_load_epi32(inUse, words[1]);
+            first = GatherWords(inUse, where, step.delta);
+            second = GatherWords(inUse, where, step.secondDelta);
         }
         return _mm512_add_epi32(
             PixelCosts(costs_, first, colour, uncomparable_),
@@ -280,16 +278,18 @@ class Avx512Search {
 
     // The positions of sixteen drawn candidates; with prefetching, the line of each one's first
     // step is asked for as well.
-    VELMORA_AVX512 void ReadPositions(const std::int32_t* index, std::int32_t* position) const {
-        for (int k = 0; k < kLanes; ++k) position[k] = in_.positions[index[k]];
+    VELMORA_AVX512 void ReadPositions(__m512i index, std::int32_t* position) const {
+        _mm512_store_si512(position, _mm512_i32gather_epi32(index, in_.positions, 4));
         if (!in_.prefetch) return;
         for (int k = 0; k < kLanes; ++k)
             __builtin_prefetch(in_.pixels + position[k] + steps_[0].delta);
     }
 
-    VELMORA_AVX512 void PrefetchPositions(const std::int32_t* index) const {
+    VELMORA_AVX512 void PrefetchPositions(__m512i index) const {
         if (!in_.prefetch) return;
-        for (int k = 0; k < kLanes; ++k) __builtin_prefetch(in_.positions + index[k]);
+        alignas(64) std::int32_t lanes[kLanes];
+        _mm512_store_si512(lanes, index);
+        for (int k = 0; k < kLanes; ++k) __builtin_prefetch(in_.positions + lanes[k]);
     }
 
     // The first step for candidates `drawn` to `drawn + lanes - 1`.
