@@ -382,13 +382,12 @@ VELMORA_AVX512 void FullSumsAvx512(const RandomSearchInput& in, const std::int32
     const ProbeSet& probes = *in.probes;
     const __mmask16 inUse = static_cast<__mmask16>((1u << probes.count) - 1u);
     const __m512i colours = _mm512_maskz_loadu_epi32(inUse, probes.colour.data());
+    const __m512i deltas = _mm512_maskz_loadu_epi32(inUse, probes.delta.data());
     const __m512i uncomparable = _mm512_set1_epi32(in.uncomparable);
     for (int c = 0; c < count; ++c) {
-        alignas(64) std::uint32_t words[kLanes];
-        for (int j = 0; j < probes.count; ++j)
-            words[j] = in.pixels[positions[c] + probes.delta[static_cast<std::size_t>(j)]];
-        const __m512i cost =
-            PixelCosts(costs, _mm512_maskz_load_epi32(inUse, words), colours, uncomparable);
+        const __m512i words = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), inUse, deltas,
+                                                          in.pixels + positions[c], 4);
+        const __m512i cost = PixelCosts(costs, words, colours, uncomparable);
         sums[c] = _mm512_mask_reduce_add_epi32(inUse, cost);
     }
 }
