@@ -107,11 +107,102 @@ VELMORA_AVX2 inline __m256i PixelCosts(const std::int32_t* costs, __m256i words,
     return _mm256_blendv_epi8(sum, uncomparable, unusable);
 }
 
+constexpr bool kScalarCosts = true;
+
+// A colour's three channels as pointers into the cost table, so that a channel's cost is one
+// load at minus the source byte.
+struct ColourCosts {
+    const std::int32_t* blue;
+    const std::int32_t* green;
+    const std::int32_t* red;
+};
+
+inline ColourCosts ColourCostsOf(const std::int32_t* costs, std::uint32_t colour) {
+    return {costs + (colour & 0xFF), costs + ((colour >> 8) & 0xFF),
+            costs + ((colour >> 16) & 0xFF)};
+}
+
+inline std::int32_t WordCost(const ColourCosts& c, std::uint32_t word, std::int32_t uncomparable) {
+    const std::int32_t sum = c.blue[-static_cast<std::int32_t>(word & 0xFF)] +
+                             c.green[-static_cast<std::int32_t>((word >> 8) & 0xFF)] +
+                             c.red[-static_cast<std::int32_t>((word >> 16) & 0xFF)];
+    return (word & kUsableWordBits) != 0 ? sum : uncomparable;
+}
+
+// Lower bounds of the costs by magnitude, in two 16-entry tables that a byte shuffle reads: the
+// least cost of each pair of magnitudes below 32, and of each sixteen from 32 on. Both halves of
+// every register hold the same table, as the shuffle reads within 128-bit halves.
+struct CostFloors {
+    __m256i smallLow;
+    __m256i smallHigh;
+    __m256i largeLow;
+    __m256i largeHigh;
+};
+
+VELMORA_AVX2 inline CostFloors BuildCostFloors(const std::uint8_t* lowBytes,
+                                               const std::uint8_t* highBytes) {
+    alignas(32) std::uint8_t bytes[4][32] = {};
+    for (int k = 0; k < 16; ++k) {
+        int small = 1 << 16;
+        int large = 0;  // magnitudes below 32 take the small table
+        for (int m = 2 * k; m < 2 * k + 2; ++m) {
+            const int cost = lowBytes[m] | highBytes[m] << 8;
+            small = cost < small ? cost : small;
+        }
+        if (k >= 2) {
+            large = 1 << 16;
+            for (int m = 16 * k; m < 16 * k + 16; ++m) {
+                const int cost = lowBytes[m] | highBytes[m] << 8;
+                large = cost < large ? cost : large;
+            }
+        }
+        for (int half = 0; half < 32; half += 16) {
+            bytes[0][half + k] = static_cast<std::uint8_t>(small & 0xFF);
+            bytes[1][half + k] = static_cast<std::uint8_t>(small >> 8);
+            bytes[2][half + k] = static_cast<std::uint8_t>(large & 0xFF);
+            bytes[3][half + k] = static_cast<std::uint8_t>(large >> 8);
+        }
+    }
+    return {_mm256_load_si256(reinterpret_cast<const __m256i*>(bytes[0])),
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes[1])),
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes[2])),
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes[3]))};
+}
+
+// Per lane (one packed source word each): a lower bound of the cost of comparing with `colour`,
+// exact for an unusable pixel.
+VELMORA_AVX2 inline __m256i PixelCostFloors(const CostFloors& floors, __m256i words, __m256i colour,
+                                            __m256i uncomparable) {
+    const __m256i magnitude =
+        _mm256_sub_epi8(_mm256_max_epu8(words, colour), _mm256_min_epu8(words, colour));
+    // Bit 7 set makes the shuffle give 0: the small index has it from 32 on.
+    const __m256i smallIndex =
+        _mm256_adds_epu8(_mm256_and_si256(_mm256_srli_epi16(magnitude, 1), _mm256_set1_epi8(0x7F)),
+                         _mm256_set1_epi8(0x70));
+    const __m256i largeIndex =
+        _mm256_and_si256(_mm256_srli_epi16(magnitude, 4), _mm256_set1_epi8(0x0F));
+    const __m256i low = _mm256_or_si256(_mm256_shuffle_epi8(floors.smallLow, smallIndex),
+                                        _mm256_shuffle_epi8(floors.largeLow, largeIndex));
+    const __m256i high = _mm256_or_si256(_mm256_shuffle_epi8(floors.smallHigh, smallIndex),
+                                         _mm256_shuffle_epi8(floors.largeHigh, largeIndex));
+    // The three channel bytes of each word summed (the usability byte weighs 0).
+    const __m256i channels = _mm256_set1_epi32(0x00010101);
+    const __m256i sum = _mm256_add_epi32(
+        _mm256_madd_epi16(_mm256_maddubs_epi16(low, channels), _mm256_set1_epi16(1)),
+        _mm256_madd_epi16(_mm256_maddubs_epi16(high, channels), _mm256_set1_epi16(256)));
+    const __m256i unusable = _mm256_cmpeq_epi32(
+        _mm256_and_si256(words, _mm256_set1_epi32(static_cast<int>(kUsableWordBits))),
+        _mm256_setzero_si256());
+    return _mm256_blendv_epi8(sum, uncomparable, unusable);
+}
+
 class Avx2Search {
   public:
     VELMORA_AVX2 Avx2Search(const RandomSearchInput& in, const RandomSearchState& state)
         : in_(in), best_(state.score), startState_(state.randomState) {
         uncomparable_ = _mm256_set1_epi32(in.uncomparable);
+        bounded_ = in.costLowBytes != nullptr && in.costHighBytes != nullptr;
+        if (bounded_) floors_ = BuildCostFloors(in.costLowBytes, in.costHighBytes);
         PlanSteps(*in.probes);
     }
 
@@ -138,10 +229,10 @@ class Avx2Search {
             CompareFirst(positions[c & 1], drawn, lanes);
             chunkState = lanes == kLanes ? chunk.Apply(chunkState)
                                          : kChunkJumps[2 * lanes].Apply(chunkState);
-            CompareFullBatches(1);
+            CompareFullBatches(0);
         }
         // The last records, shallowest queue first; deeper queues are kept below two batches.
-        for (int s = 1; s < stepCount_ && !ended_; ++s) {
+        for (int s = 0; s < stepCount_ && !ended_; ++s) {
             while (queues_[s].size > 0 && !ended_) {
                 CompareNext(s, queues_[s].size < kLanes ? queues_[s].size : kLanes);
                 CompareFullBatches(s + 1);
@@ -244,6 +335,23 @@ class Avx2Search {
     // The words of one step for `lanes` candidate positions (lanes beyond are zero), and their
     // costs.
     VELMORA_AVX2 __m256i StepCosts(const Step& step, int lanes, const std::int32_t* position) {
+        if constexpr (kScalarCosts) {
+            alignas(32) std::int32_t costs[kLanes] = {};
+            const ColourCosts first = ColourCostsOf(in_.costs, step.colour);
+            const std::int32_t unc = in_.uncomparable;
+            if (!step.paired) {
+                for (int k = 0; k < lanes; ++k)
+                    costs[k] = WordCost(first, in_.pixels[position[k] + step.delta], unc);
+            } else {
+                const ColourCosts second = ColourCostsOf(in_.costs, step.secondColour);
+                for (int k = 0; k < lanes; ++k) {
+                    const std::int32_t p = position[k];
+                    costs[k] = WordCost(first, in_.pixels[p + step.delta], unc) +
+                               WordCost(second, in_.pixels[p + step.secondDelta], unc);
+                }
+            }
+            return _mm256_load_si256(reinterpret_cast<const __m256i*>(costs));
+        }
         const Colour colour = SplitColour(step.colour);
         if (!step.paired) {
             alignas(32) std::uint32_t words[kLanes] = {};
@@ -300,13 +408,40 @@ class Avx2Search {
                                   _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     }
 
-    // The first step for candidates `drawn` to `drawn + lanes - 1`.
+    // The first step's lower bound for `lanes` candidate positions.
+    VELMORA_AVX2 __m256i FirstFloors(int lanes, const std::int32_t* position) {
+        const Step& step = steps_[0];
+        alignas(32) std::uint32_t words[2][kLanes] = {};
+        for (int k = 0; k < lanes; ++k) {
+            const std::int32_t p = position[k];
+            words[0][k] = in_.pixels[p + step.delta];
+            words[1][k] = in_.pixels[p + step.secondDelta];
+        }
+        __m256i floors =
+            PixelCostFloors(floors_, _mm256_load_si256(reinterpret_cast<const __m256i*>(words[0])),
+                            _mm256_set1_epi32(static_cast<int>(step.colour)), uncomparable_);
+        if (step.paired)
+            floors = _mm256_add_epi32(
+                floors, PixelCostFloors(
+                            floors_, _mm256_load_si256(reinterpret_cast<const __m256i*>(words[1])),
+                            _mm256_set1_epi32(static_cast<int>(step.secondColour)), uncomparable_));
+        return floors;
+    }
+
+    // The first step for candidates `drawn` to `drawn + lanes - 1`. With bounds, the candidates
+    // they do not rule out wait for the exact first step (queue 0) with a partial sum of 0.
     VELMORA_AVX2 void CompareFirst(const std::int32_t* position, int drawn, int lanes) {
-        const __m256i costs = StepCosts(steps_[0], lanes, position);
         const __m256i order =
             _mm256_add_epi32(_mm256_set1_epi32(drawn), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        Pass(1, _mm256_load_si256(reinterpret_cast<const __m256i*>(position)),
-             _mm256_or_si256(_mm256_slli_epi32(costs, kOrderBits), order), lanes);
+        const __m256i positions = _mm256_load_si256(reinterpret_cast<const __m256i*>(position));
+        if (bounded_) {
+            Pass(0, positions, order, lanes,
+                 _mm256_slli_epi32(FirstFloors(lanes, position), kOrderBits));
+            return;
+        }
+        const __m256i costs = StepCosts(steps_[0], lanes, position);
+        Pass(1, positions, _mm256_or_si256(_mm256_slli_epi32(costs, kOrderBits), order), lanes,
+             _mm256_setzero_si256());
     }
 
     // The next step (number `s`) for the first `lanes` records waiting for it.
@@ -329,14 +464,16 @@ class Avx2Search {
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.packed + lanes + r)));
         }
         queue.size = rest;
-        Pass(s + 1, position, packed, lanes);
+        Pass(s + 1, position, packed, lanes, _mm256_setzero_si256());
     }
 
-    // Rules out the records whose sum has reached the best; the others wait for step `next`, or
-    // complete when there is none.
-    VELMORA_AVX2 void Pass(int next, __m256i position, __m256i packed, int lanes) {
+    // Rules out the records whose sum (plus `floor`, a lower bound of what step `next` adds,
+    // shifted like the sum) has reached the best; the others wait for step `next`, or complete
+    // when there is none.
+    VELMORA_AVX2 void Pass(int next, __m256i position, __m256i packed, int lanes, __m256i floor) {
         const std::int32_t bound = best_ < kSumLimit ? best_ : kSumLimit;
-        const __m256i below = _mm256_cmpgt_epi32(_mm256_set1_epi32(bound << kOrderBits), packed);
+        const __m256i below = _mm256_cmpgt_epi32(_mm256_set1_epi32(bound << kOrderBits),
+                                                 _mm256_add_epi32(packed, floor));
         unsigned alive = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(below)));
         alive &= (1u << lanes) - 1u;
         if (alive == 0) return;
@@ -377,6 +514,8 @@ class Avx2Search {
     std::int32_t chosenOrder_ = -1;
     bool ended_ = false;
     __m256i uncomparable_;
+    bool bounded_ = false;
+    CostFloors floors_;
     Step steps_[kMaxSteps];
     int stepCount_ = 0;
     Queue queues_[kMaxSteps];
