@@ -26,6 +26,7 @@ void FillWorker::Start(FillInputs inputs, std::mutex& pictureGuard, std::atomic<
     job_->post = std::move(post);
     job_->seedClock = std::move(seedClock);
     stats_ = {};
+    pictureCounts_ = {};
 
     // Raised here rather than by the job, so nothing that `busy` disables slips in before the
     // thread has started.
@@ -42,6 +43,7 @@ FillInputs FillWorker::Join() {
     if (thread_.joinable()) thread_.join();
     if (job_ == nullptr) return {};
     stats_ = job_->stats;
+    if (picture_ != nullptr) pictureCounts_ = picture_->Counts();
     FillInputs inputs = std::move(*inputs_);
     job_.reset();
     picture_.reset();

@@ -49,6 +49,8 @@ class FillWorker {
     FillInputs Join();
 
     [[nodiscard]] const FillJobStats& Stats() const { return stats_; }
+    // How the job's picture accesses met the canvas; like Stats(), valid after Join().
+    [[nodiscard]] const PictureAccessCounts& PictureCounts() const { return pictureCounts_; }
 
   private:
     std::unique_ptr<FillInputs> inputs_;
@@ -56,6 +58,7 @@ class FillWorker {
     std::unique_ptr<FillJob> job_;
     std::thread thread_;
     FillJobStats stats_;
+    PictureAccessCounts pictureCounts_;
 };
 
 }  // namespace velmora

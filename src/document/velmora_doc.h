@@ -107,6 +107,10 @@ class CVelmoraDoc : public QObject {
     [[nodiscard]] const TrackerState& SourceTracker() const { return sourceTracker_; }
     [[nodiscard]] ToolMode GetToolMode() const { return toolMode_; }
     [[nodiscard]] std::int32_t ProgressCount() const { return progressCount_; }
+    // How the last ended fill job's picture accesses met the canvas (for measurements).
+    [[nodiscard]] const PictureAccessCounts& LastFillPictureCounts() const {
+        return worker_.PictureCounts();
+    }
 
     // --- Selection, edited by the canvas.
     [[nodiscard]] const SelectionPolygon& Selection() const { return selection_; }

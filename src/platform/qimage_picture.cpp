@@ -1,13 +1,28 @@
 #include "qimage_picture.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace velmora {
 
 namespace {
 
-QRect ToQRect(const FillRect& r) { return {r.x, r.y, r.width, r.height}; }
+QRect ToQRect(const FillRect& r) {
+    return {r.x, r.y, r.width, r.height};
+}
+
+using Clock = std::chrono::steady_clock;
+
+std::int64_t Nanos(Clock::duration d) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+}
+
+// Unchanged pixels a run of changed ones bridges rather than end there and start another copy.
+constexpr std::int32_t kRunGap = 16;
+// Pixels compared in one go while looking for the next change.
+constexpr std::int32_t kStretch = 32;
 
 bool HasDirectRgb32Layout(QImage::Format format) {
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32;
@@ -20,7 +35,8 @@ bool CopyColourRect(const QImage& image, const FillRect& area, ByteGrid& out) {
     out.SetSize(area.width, area.height, 3);
     if (HasDirectRgb32Layout(image.format())) {
         for (std::int32_t row = 0; row < area.height; ++row) {
-            const auto* from = reinterpret_cast<const QRgb*>(image.constScanLine(area.y + row)) + area.x;
+            const auto* from =
+                reinterpret_cast<const QRgb*>(image.constScanLine(area.y + row)) + area.x;
             std::uint8_t* to = out.Row(row);
             for (std::int32_t x = 0; x < area.width; ++x, to += 3) {
                 to[0] = static_cast<std::uint8_t>(qBlue(from[x]));
@@ -47,9 +63,8 @@ bool PasteColourRect(QImage& image, const FillRect& area, const ByteGrid& pixels
                       ? QImage()
                       : image.copy(ToQRect(area)).convertToFormat(QImage::Format_ARGB32);
     for (std::int32_t row = 0; row < area.height; ++row) {
-        auto* line = part.isNull()
-                         ? reinterpret_cast<QRgb*>(image.scanLine(area.y + row)) + area.x
-                         : reinterpret_cast<QRgb*>(part.scanLine(row));
+        auto* line = part.isNull() ? reinterpret_cast<QRgb*>(image.scanLine(area.y + row)) + area.x
+                                   : reinterpret_cast<QRgb*>(part.scanLine(row));
         const std::uint8_t* from = pixels.Row(row);
         for (std::int32_t x = 0; x < area.width; ++x, from += 3)
             line[x] = qRgba(from[2], from[1], from[0], qAlpha(line[x]));
@@ -65,17 +80,110 @@ bool PasteColourRect(QImage& image, const FillRect& area, const ByteGrid& pixels
 }
 
 bool QImagePicture::ReadColour(const FillRect& area, ByteGrid& out) {
-    const std::scoped_lock lock(guard_);
-    return CopyColourRect(image_, area, out);
+    // No guard: while the job runs nothing but this worker writes the picture.
+    return CopyColourRect(std::as_const(image_), area, out);
 }
 
 bool QImagePicture::WriteColour(const FillRect& area, const ByteGrid& pixels, WriteBack kind) {
-    std::unique_lock lock(guard_, std::defer_lock);
     if (kind == WriteBack::Final)
+        ++counts_.finalWrites;
+    else
+        ++counts_.progressWrites;
+    if (!StageChanges(area, pixels)) return false;
+    if (runs_.empty()) return true;
+
+    const Clock::time_point asked = Clock::now();
+    std::unique_lock lock(guard_, std::defer_lock);
+    if (kind == WriteBack::Final) {
         lock.lock();
-    else if (!lock.try_lock())
+    } else if (!lock.try_lock()) {
+        ++counts_.progressSkipped;
         return false;
-    return PasteColourRect(image_, area, pixels);
+    }
+    const Clock::time_point held = Clock::now();
+    counts_.waitNs += Nanos(held - asked);
+    if (kind == WriteBack::Final) counts_.finalWaitNs += Nanos(held - asked);
+    ApplyStaged();
+    counts_.longestHoldNs = std::max(counts_.longestHoldNs, Nanos(Clock::now() - held));
+    return true;
+}
+
+bool QImagePicture::StageChanges(const FillRect& area, const ByteGrid& pixels) {
+    runs_.clear();
+    staged_.clear();
+    const QImage& image = std::as_const(image_);
+    if (image.isNull() || !area.LiesInside(width_, height_) || pixels.width() != area.width ||
+        pixels.height() != area.height || pixels.depth() != 3)
+        return false;
+
+    if (HasDirectRgb32Layout(image.format())) {
+        rowBuffer_.resize(static_cast<std::size_t>(area.width));
+        for (std::int32_t row = 0; row < area.height; ++row) {
+            const auto* now =
+                reinterpret_cast<const QRgb*>(image.constScanLine(area.y + row)) + area.x;
+            const std::uint8_t* from = pixels.Row(row);
+            for (std::int32_t x = 0; x < area.width; ++x, from += 3)
+                rowBuffer_[static_cast<std::size_t>(x)] =
+                    qRgba(from[2], from[1], from[0], qAlpha(now[x]));
+            StageRow(reinterpret_cast<const std::uint8_t*>(now),
+                     reinterpret_cast<const std::uint8_t*>(rowBuffer_.data()), area.y + row, area.x,
+                     area.width, 4);
+        }
+        return true;
+    }
+
+    // Other formats go through 32-bit colour and back, as a paste of the whole area would.
+    QImage part = image.copy(ToQRect(area)).convertToFormat(QImage::Format_ARGB32);
+    if (part.isNull()) return false;
+    for (std::int32_t row = 0; row < area.height; ++row) {
+        auto* line = reinterpret_cast<QRgb*>(part.scanLine(row));
+        const std::uint8_t* from = pixels.Row(row);
+        for (std::int32_t x = 0; x < area.width; ++x, from += 3)
+            line[x] = qRgba(from[2], from[1], from[0], qAlpha(line[x]));
+    }
+    const QImage converted = part.convertToFormat(image.format());
+    if (converted.isNull() || converted.depth() % 8 != 0) return false;
+    const std::int32_t bytesPerPixel = converted.depth() / 8;
+    for (std::int32_t row = 0; row < area.height; ++row)
+        StageRow(
+            image.constScanLine(area.y + row) + static_cast<std::ptrdiff_t>(area.x) * bytesPerPixel,
+            converted.constScanLine(row), area.y + row, area.x, area.width, bytesPerPixel);
+    return true;
+}
+
+void QImagePicture::StageRow(const std::uint8_t* now, const std::uint8_t* wanted, std::int32_t y,
+                             std::int32_t x, std::int32_t width, std::int32_t bytesPerPixel) {
+    const auto bytes = [bytesPerPixel](std::int32_t pixels) {
+        return static_cast<std::size_t>(pixels) * static_cast<std::size_t>(bytesPerPixel);
+    };
+    const auto same = [&](std::int32_t i, std::int32_t count) {
+        return std::memcmp(now + bytes(i), wanted + bytes(i), bytes(count)) == 0;
+    };
+    std::int32_t i = 0;
+    while (i < width) {
+        if (width - i >= kStretch && same(i, kStretch)) {
+            i += kStretch;
+            continue;
+        }
+        if (same(i, 1)) {
+            ++i;
+            continue;
+        }
+        std::int32_t end = i + 1;  // one past the last changed pixel of the run
+        for (std::int32_t probe = end; probe < width && probe - end < kRunGap; ++probe)
+            if (!same(probe, 1)) end = probe + 1;
+        runs_.push_back({y, x + i, end - i, staged_.size()});
+        staged_.insert(staged_.end(), wanted + bytes(i), wanted + bytes(end));
+        i = end;
+    }
+}
+
+void QImagePicture::ApplyStaged() {
+    const auto bytesPerPixel = static_cast<std::size_t>(image_.depth() / 8);
+    for (const ChangedRun& run : runs_)
+        std::memcpy(image_.scanLine(run.y) + static_cast<std::size_t>(run.x) * bytesPerPixel,
+                    staged_.data() + run.offset,
+                    static_cast<std::size_t>(run.length) * bytesPerPixel);
 }
 
 }  // namespace velmora

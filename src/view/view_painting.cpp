@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPen>
+#include <QRegion>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -22,11 +23,15 @@ constexpr qreal kOutlineGap = 2.0;
 constexpr int kWheelNotch = 120;
 
 void SetScrollAxis(QScrollBar& bar, int total, int client) {
-    bar.setRange(0, std::max(0, total - client));
+    // Only what differs is set: a scroll bar repaints on every change of its steps, even to the
+    // values it has, and this runs on each progress step of a fill.
+    const int maximum = std::max(0, total - client);
+    if (bar.minimum() != 0 || bar.maximum() != maximum) bar.setRange(0, maximum);
     // A page is a tenth of the whole and a line a tenth of a page.
     const int page = std::max(1, total / 10);
-    bar.setPageStep(page);
-    bar.setSingleStep(std::max(1, page / 10));
+    if (bar.pageStep() != page) bar.setPageStep(page);
+    const int line = std::max(1, page / 10);
+    if (bar.singleStep() != line) bar.setSingleStep(line);
 }
 
 }  // namespace
@@ -106,21 +111,23 @@ void CVelmoraView::DrawCanvas(QPainter& painter) {
     const CanvasMapping mapping = Mapping();
     const VisiblePart part = ComputeVisiblePart(document_.ImageSize(), client, mapping);
 
-    // The whole frame is composed off screen and shown in one copy.
-    QImage buffer(client, QImage::Format_RGB32);
-    if (buffer.isNull()) return;
-    buffer.fill(Qt::white);
-    QPainter frame(&buffer);
-    {
+    // Straight onto the viewport: the window's backing store already composes the frame off
+    // screen and shows it in one copy. The canvas is white wherever the picture does not cover it.
+    for (const QRect& r : QRegion(QRect(QPoint(), client)).subtracted(part.destination))
+        painter.fillRect(r, Qt::white);
+    if (!part.destination.isEmpty()) {
         // Only the copy of the picture holds the guard: a running fill skips a progress
         // write-back rather than wait for it.
         const PaintAccess access = document_.LockForPaint();
-        if (access.Image() != nullptr && !part.destination.isEmpty())
-            frame.drawImage(part.destination, *access.Image(), part.source);
+        if (const QImage* const image = access.Image(); image != nullptr) {
+            // A picture with transparency shows over white, not over the previous frame.
+            if (image->hasAlphaChannel()) painter.fillRect(part.destination, Qt::white);
+            painter.drawImage(part.destination, *image, part.source);
+        } else {
+            painter.fillRect(part.destination, Qt::white);
+        }
     }
-    DrawSelection(frame, mapping);
-    frame.end();
-    painter.drawImage(0, 0, buffer);
+    DrawSelection(painter, mapping);
 
     if (TrackerShown()) {
         SyncTrackerRect();
