@@ -77,38 +77,6 @@ struct Queue {
     int size;
 };
 
-// One colour's channels as lane constants.
-struct Colour {
-    __m256i blue;
-    __m256i green;
-    __m256i red;
-};
-
-VELMORA_AVX2 inline Colour SplitColour(std::uint32_t colour) {
-    return {_mm256_set1_epi32(static_cast<int>(colour & 0xFF)),
-            _mm256_set1_epi32(static_cast<int>((colour >> 8) & 0xFF)),
-            _mm256_set1_epi32(static_cast<int>((colour >> 16) & 0xFF))};
-}
-
-// Per lane (one packed source word each): the cost of comparing with `colour`.
-VELMORA_AVX2 inline __m256i PixelCosts(const std::int32_t* costs, __m256i words,
-                                       const Colour& colour, __m256i uncomparable) {
-    const __m256i byte = _mm256_set1_epi32(0xFF);
-    const __m256i blue = _mm256_and_si256(words, byte);
-    const __m256i green = _mm256_and_si256(_mm256_srli_epi32(words, 8), byte);
-    const __m256i red = _mm256_and_si256(_mm256_srli_epi32(words, 16), byte);
-    const __m256i sum = _mm256_add_epi32(
-        _mm256_add_epi32(_mm256_i32gather_epi32(costs, _mm256_sub_epi32(colour.blue, blue), 4),
-                         _mm256_i32gather_epi32(costs, _mm256_sub_epi32(colour.green, green), 4)),
-        _mm256_i32gather_epi32(costs, _mm256_sub_epi32(colour.red, red), 4));
-    const __m256i unusable = _mm256_cmpeq_epi32(
-        _mm256_and_si256(words, _mm256_set1_epi32(static_cast<int>(kUsableWordBits))),
-        _mm256_setzero_si256());
-    return _mm256_blendv_epi8(sum, uncomparable, unusable);
-}
-
-constexpr bool kScalarCosts = true;
-
 // A colour's three channels as pointers into the cost table, so that a channel's cost is one
 // load at minus the source byte.
 struct ColourCosts {
@@ -229,10 +197,10 @@ class Avx2Search {
             CompareFirst(positions[c & 1], drawn, lanes);
             chunkState = lanes == kLanes ? chunk.Apply(chunkState)
                                          : kChunkJumps[2 * lanes].Apply(chunkState);
-            CompareFullBatches(0);
+            CompareFullBatches(1);
         }
         // The last records, shallowest queue first; deeper queues are kept below two batches.
-        for (int s = 0; s < stepCount_ && !ended_; ++s) {
+        for (int s = 1; s < stepCount_ && !ended_; ++s) {
             while (queues_[s].size > 0 && !ended_) {
                 CompareNext(s, queues_[s].size < kLanes ? queues_[s].size : kLanes);
                 CompareFullBatches(s + 1);
@@ -332,63 +300,93 @@ class Avx2Search {
         return Remainders(_mm256_or_si256(_mm256_slli_epi32(high, 15), low));
     }
 
-    // The words of one step for `lanes` candidate positions (lanes beyond are zero), and their
-    // costs.
-    VELMORA_AVX2 __m256i StepCosts(const Step& step, int lanes, const std::int32_t* position) {
-        if constexpr (kScalarCosts) {
-            alignas(32) std::int32_t costs[kLanes] = {};
-            const ColourCosts first = ColourCostsOf(in_.costs, step.colour);
-            const std::int32_t unc = in_.uncomparable;
-            if (!step.paired) {
-                for (int k = 0; k < lanes; ++k)
-                    costs[k] = WordCost(first, in_.pixels[position[k] + step.delta], unc);
-            } else {
-                const ColourCosts second = ColourCostsOf(in_.costs, step.secondColour);
-                for (int k = 0; k < lanes; ++k) {
-                    const std::int32_t p = position[k];
-                    costs[k] = WordCost(first, in_.pixels[p + step.delta], unc) +
-                               WordCost(second, in_.pixels[p + step.secondDelta], unc);
-                }
-            }
-            return _mm256_load_si256(reinterpret_cast<const __m256i*>(costs));
-        }
-        const Colour colour = SplitColour(step.colour);
-        if (!step.paired) {
-            alignas(32) std::uint32_t words[kLanes] = {};
-            for (int k = 0; k < lanes; ++k) words[k] = in_.pixels[position[k] + step.delta];
-            return PixelCosts(in_.costs, _mm256_load_si256(reinterpret_cast<const __m256i*>(words)),
-                              colour, uncomparable_);
-        }
+    // `packed` with one step's sums added for eight candidate positions: with the byte tables,
+    // lower bounds of the costs (candidates that reach the best on them would on the costs too;
+    // the whole sum is looked up when a candidate completes), else the costs of the lanes in
+    // `inUse`, looked up one by one.
+    VELMORA_AVX2 __m256i StepSums(const Step& step, const std::int32_t* position, __m256i packed,
+                                  unsigned inUse) const {
         __m256i first;
-        __m256i second;
+        __m256i second = _mm256_setzero_si256();
         if (step.adjacent) {
-            alignas(32) std::uint64_t pairs[kLanes];
-            for (int k = 0; k < lanes; ++k)
-                __builtin_memcpy(&pairs[k], in_.pixels + position[k] + step.delta,
-                                 sizeof(std::uint64_t));
-            for (int k = lanes; k < kLanes; ++k) pairs[k] = 0;
-            const __m256 a = _mm256_load_ps(reinterpret_cast<const float*>(pairs));
-            const __m256 b = _mm256_load_ps(reinterpret_cast<const float*>(pairs + 4));
-            // Even and odd words, in 128-bit halves; the 64-bit permute puts them in lane order.
-            first = _mm256_permute4x64_epi64(
-                _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
-                _MM_SHUFFLE(3, 1, 2, 0));
-            second = _mm256_permute4x64_epi64(
-                _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))),
-                _MM_SHUFFLE(3, 1, 2, 0));
+            WordPairs(position, step.delta, first, second);
         } else {
-            alignas(32) std::uint32_t words[2][kLanes] = {};
-            for (int k = 0; k < lanes; ++k) {
-                const std::int32_t p = position[k];
-                words[0][k] = in_.pixels[p + step.delta];
-                words[1][k] = in_.pixels[p + step.secondDelta];
-            }
-            first = _mm256_load_si256(reinterpret_cast<const __m256i*>(words[0]));
-            second = _mm256_load_si256(reinterpret_cast<const __m256i*>(words[1]));
+            first = Words(position, step.delta);
+            if (step.paired) second = Words(position, step.secondDelta);
         }
-        return _mm256_add_epi32(
-            PixelCosts(in_.costs, first, colour, uncomparable_),
-            PixelCosts(in_.costs, second, SplitColour(step.secondColour), uncomparable_));
+        if (bounded_) {
+            __m256i floors = PixelCostFloors(
+                floors_, first, _mm256_set1_epi32(static_cast<int>(step.colour)), uncomparable_);
+            if (step.paired)
+                floors = _mm256_add_epi32(
+                    floors, PixelCostFloors(floors_, second,
+                                            _mm256_set1_epi32(static_cast<int>(step.secondColour)),
+                                            uncomparable_));
+            return _mm256_add_epi32(packed, _mm256_slli_epi32(floors, kOrderBits));
+        }
+        alignas(32) std::uint32_t words[2][kLanes];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(words[0]), first);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(words[1]), second);
+        const ColourCosts firstCosts = ColourCostsOf(in_.costs, step.colour);
+        const ColourCosts secondCosts = ColourCostsOf(in_.costs, step.secondColour);
+        const std::int32_t uncomparable = in_.uncomparable;
+        std::int32_t costs[kLanes] = {};
+        for (unsigned bits = inUse; bits != 0; bits &= bits - 1) {
+            const int k = __builtin_ctz(bits);
+            costs[k] = WordCost(firstCosts, words[0][k], uncomparable) +
+                       (step.paired ? WordCost(secondCosts, words[1][k], uncomparable) : 0);
+        }
+        // Built from registers: a load right after scalar stores to the same place would stall.
+        const __m256i sums = _mm256_setr_epi32(costs[0], costs[1], costs[2], costs[3], costs[4],
+                                               costs[5], costs[6], costs[7]);
+        return _mm256_add_epi32(packed, _mm256_slli_epi32(sums, kOrderBits));
+    }
+
+    // The whole sum of the candidate at `position`, or any value at or above the best once it
+    // reaches it.
+    std::int32_t FullSum(std::int32_t position) const {
+        const ProbeSet& probes = *in_.probes;
+        std::int32_t sum = 0;
+        for (int j = 0; j < probes.count && sum < best_; ++j) {
+            const auto entry = static_cast<std::size_t>(j);
+            sum += WordCost(ColourCostsOf(in_.costs, probes.colour[entry]),
+                            in_.pixels[position + probes.delta[entry]], in_.uncomparable);
+        }
+        return sum;
+    }
+
+    // The best so far, shifted like the packed records.
+    VELMORA_AVX2 __m256i BestBound() const {
+        return _mm256_set1_epi32((best_ < kSumLimit ? best_ : kSumLimit) << kOrderBits);
+    }
+
+    // The words at `delta` from eight positions.
+    VELMORA_AVX2 __m256i Words(const std::int32_t* position, std::int32_t delta) const {
+        const std::uint32_t* at = in_.pixels + delta;
+        return _mm256_setr_epi32(
+            static_cast<int>(at[position[0]]), static_cast<int>(at[position[1]]),
+            static_cast<int>(at[position[2]]), static_cast<int>(at[position[3]]),
+            static_cast<int>(at[position[4]]), static_cast<int>(at[position[5]]),
+            static_cast<int>(at[position[6]]), static_cast<int>(at[position[7]]));
+    }
+
+    // The words at `delta` and `delta + 1` from eight positions, by one 8-byte load each.
+    VELMORA_AVX2 void WordPairs(const std::int32_t* position, std::int32_t delta, __m256i& first,
+                                __m256i& second) const {
+        const std::uint32_t* at = in_.pixels + delta;
+        long long pairs[kLanes];
+        for (int k = 0; k < kLanes; ++k) __builtin_memcpy(&pairs[k], at + position[k], 8);
+        const __m256 a =
+            _mm256_castsi256_ps(_mm256_setr_epi64x(pairs[0], pairs[1], pairs[2], pairs[3]));
+        const __m256 b =
+            _mm256_castsi256_ps(_mm256_setr_epi64x(pairs[4], pairs[5], pairs[6], pairs[7]));
+        // Even and odd words, in 128-bit halves; the 64-bit permute puts them in lane order.
+        first = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+            _MM_SHUFFLE(3, 1, 2, 0));
+        second = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))),
+            _MM_SHUFFLE(3, 1, 2, 0));
     }
 
     void ReadPositions(const std::int32_t* index, std::int32_t* position) const {
@@ -408,51 +406,31 @@ class Avx2Search {
                                   _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     }
 
-    // The first step's lower bound for `lanes` candidate positions.
-    VELMORA_AVX2 __m256i FirstFloors(int lanes, const std::int32_t* position) {
-        const Step& step = steps_[0];
-        alignas(32) std::uint32_t words[2][kLanes] = {};
-        for (int k = 0; k < lanes; ++k) {
-            const std::int32_t p = position[k];
-            words[0][k] = in_.pixels[p + step.delta];
-            words[1][k] = in_.pixels[p + step.secondDelta];
-        }
-        __m256i floors =
-            PixelCostFloors(floors_, _mm256_load_si256(reinterpret_cast<const __m256i*>(words[0])),
-                            _mm256_set1_epi32(static_cast<int>(step.colour)), uncomparable_);
-        if (step.paired)
-            floors = _mm256_add_epi32(
-                floors, PixelCostFloors(
-                            floors_, _mm256_load_si256(reinterpret_cast<const __m256i*>(words[1])),
-                            _mm256_set1_epi32(static_cast<int>(step.secondColour)), uncomparable_));
-        return floors;
-    }
-
-    // The first step for candidates `drawn` to `drawn + lanes - 1`. With bounds, the candidates
-    // they do not rule out wait for the exact first step (queue 0) with a partial sum of 0.
+    // The first step for candidates `drawn` to `drawn + lanes - 1`.
     VELMORA_AVX2 void CompareFirst(const std::int32_t* position, int drawn, int lanes) {
         const __m256i order =
             _mm256_add_epi32(_mm256_set1_epi32(drawn), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        const __m256i positions = _mm256_load_si256(reinterpret_cast<const __m256i*>(position));
-        if (bounded_) {
-            Pass(0, positions, order, lanes,
-                 _mm256_slli_epi32(FirstFloors(lanes, position), kOrderBits));
-            return;
-        }
-        const __m256i costs = StepCosts(steps_[0], lanes, position);
-        Pass(1, positions, _mm256_or_si256(_mm256_slli_epi32(costs, kOrderBits), order), lanes,
-             _mm256_setzero_si256());
+        const unsigned inUse = (1u << lanes) - 1u;
+        Pass(1, _mm256_load_si256(reinterpret_cast<const __m256i*>(position)),
+             StepSums(steps_[0], position, order, inUse), inUse);
     }
 
     // The next step (number `s`) for the first `lanes` records waiting for it.
     VELMORA_AVX2 void CompareNext(int s, int lanes) {
         Queue& queue = queues_[s];
-        const __m256i costs = StepCosts(steps_[s], lanes, queue.position);
-        const __m256i position =
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(queue.position));
+        __m256i position = _mm256_load_si256(reinterpret_cast<const __m256i*>(queue.position));
+        const std::int32_t* positions = queue.position;
+        alignas(32) std::int32_t filled[kLanes];
+        if (lanes < kLanes) {  // the lanes beyond the queue's end repeat its first position
+            position =
+                _mm256_blendv_epi8(_mm256_set1_epi32(queue.position[0]), position, InUse(lanes));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(filled), position);
+            positions = filled;
+        }
+        const unsigned inUse = (1u << lanes) - 1u;
         const __m256i packed =
-            _mm256_add_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(queue.packed)),
-                             _mm256_slli_epi32(costs, kOrderBits));
+            StepSums(steps_[s], positions,
+                     _mm256_load_si256(reinterpret_cast<const __m256i*>(queue.packed)), inUse);
         // Move the rest of the queue to its front before the pass may append to the next queue.
         const int rest = queue.size - lanes;
         for (int r = 0; r < rest; r += kLanes) {
@@ -464,18 +442,14 @@ class Avx2Search {
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.packed + lanes + r)));
         }
         queue.size = rest;
-        Pass(s + 1, position, packed, lanes, _mm256_setzero_si256());
+        Pass(s + 1, position, packed, inUse);
     }
 
-    // Rules out the records whose sum (plus `floor`, a lower bound of what step `next` adds,
-    // shifted like the sum) has reached the best; the others wait for step `next`, or complete
-    // when there is none.
-    VELMORA_AVX2 void Pass(int next, __m256i position, __m256i packed, int lanes, __m256i floor) {
-        const std::int32_t bound = best_ < kSumLimit ? best_ : kSumLimit;
-        const __m256i below = _mm256_cmpgt_epi32(_mm256_set1_epi32(bound << kOrderBits),
-                                                 _mm256_add_epi32(packed, floor));
-        unsigned alive = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(below)));
-        alive &= (1u << lanes) - 1u;
+    // Rules out the records (of the lanes in `inUse`) whose sum has reached the best; the others
+    // wait for step `next`, or complete when there is none.
+    VELMORA_AVX2 void Pass(int next, __m256i position, __m256i packed, unsigned inUse) {
+        const unsigned alive = inUse & static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(
+                                           _mm256_cmpgt_epi32(BestBound(), packed))));
         if (alive == 0) return;
         if (next < stepCount_) {
             Queue& queue = queues_[next];
@@ -494,10 +468,13 @@ class Avx2Search {
             return;
         }
         alignas(32) std::int32_t completed[kLanes];
+        alignas(32) std::int32_t positions[kLanes];
         _mm256_store_si256(reinterpret_cast<__m256i*>(completed), packed);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(positions), position);
         for (unsigned bits = alive; bits != 0; bits &= bits - 1) {
-            const std::int32_t record = completed[__builtin_ctz(bits)];
-            const std::int32_t sum = record >> kOrderBits;
+            const int k = __builtin_ctz(bits);
+            const std::int32_t record = completed[k];
+            const std::int32_t sum = bounded_ ? FullSum(positions[k]) : record >> kOrderBits;
             if (sum >= best_) continue;
             best_ = sum;
             chosenOrder_ = record & ((1 << kOrderBits) - 1);
