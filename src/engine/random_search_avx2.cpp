@@ -24,9 +24,13 @@ namespace velmora::kernels {
 namespace {
 
 constexpr int kLanes = 8;
+// Candidates drawn at once: two vectors, so that prefetched lines have time to arrive.
+constexpr int kChunkLanes = 2 * kLanes;
+static_assert(kChunkLanes <= kChunk);
 constexpr int kMaxSteps = ProbeSet::kCapacity;
-// Records waiting for one step: after each flush fewer than 2 * kLanes, plus one batch.
-constexpr int kQueueRoom = 4 * kLanes;
+// Records waiting for one step: fewer than kLanes after each flush, then up to two batches
+// added before the next flush, and one more vector that a compressed store writes past the end.
+constexpr int kQueueRoom = 5 * kLanes;
 // A record keeps its candidate's number in the low bits of its partial sum (see the AVX-512
 // kernel): sums stay below 2^22, numbers below 2^9.
 constexpr int kOrderBits = 9;
@@ -178,25 +182,26 @@ class Avx2Search {
         // Candidates are drawn two chunks ahead and their positions read one chunk ahead, so that
         // on a large source area the prefetched lines have arrived when a chunk is compared.
         std::uint32_t chunkState = startState_;
-        alignas(32) std::int32_t index[kLanes];
-        alignas(32) std::int32_t positions[2][kLanes];
-        const RandomJump chunk = kChunkJumps[2 * kLanes];
+        alignas(32) std::int32_t index[kChunkLanes];
+        alignas(32) std::int32_t positions[2][kChunkLanes];
+        const RandomJump chunk = kChunkJumps[2 * kChunkLanes];
         const RandomJump twoChunks = chunk.Then(chunk);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(index), DrawIndices(chunkState));
+        DrawIndices(chunkState, index);
         ReadPositions(index, positions[0]);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(index), DrawIndices(chunk.Apply(chunkState)));
+        DrawIndices(chunk.Apply(chunkState), index);
         PrefetchPositions(index);
-        for (int drawn = 0, c = 0; drawn < in_.draws && !ended_; drawn += kLanes, ++c) {
-            const int lanes = in_.draws - drawn < kLanes ? in_.draws - drawn : kLanes;
-            if (drawn + kLanes < in_.draws) {
+        for (int drawn = 0, c = 0; drawn < in_.draws && !ended_; drawn += kChunkLanes, ++c) {
+            const int lanes = in_.draws - drawn < kChunkLanes ? in_.draws - drawn : kChunkLanes;
+            if (drawn + kChunkLanes < in_.draws) {
                 ReadPositions(index, positions[(c + 1) & 1]);
-                _mm256_store_si256(reinterpret_cast<__m256i*>(index),
-                                   DrawIndices(twoChunks.Apply(chunkState)));
+                DrawIndices(twoChunks.Apply(chunkState), index);
                 PrefetchPositions(index);
             }
-            CompareFirst(positions[c & 1], drawn, lanes);
-            chunkState = lanes == kLanes ? chunk.Apply(chunkState)
-                                         : kChunkJumps[2 * lanes].Apply(chunkState);
+            CompareFirst(positions[c & 1], drawn, lanes < kLanes ? lanes : kLanes);
+            if (lanes > kLanes)
+                CompareFirst(positions[c & 1] + kLanes, drawn + kLanes, lanes - kLanes);
+            chunkState = lanes == kChunkLanes ? chunk.Apply(chunkState)
+                                              : kChunkJumps[2 * lanes].Apply(chunkState);
             CompareFullBatches(1);
         }
         // The last records, shallowest queue first; deeper queues are kept below two batches.
@@ -284,7 +289,7 @@ class Avx2Search {
     }
 
     // The indices into the positions of the eight candidates drawn from `chunkState` on.
-    VELMORA_AVX2 __m256i DrawIndices(std::uint32_t chunkState) const {
+    VELMORA_AVX2 __m256i EightIndices(std::uint32_t chunkState) const {
         const __m256i state = _mm256_set1_epi32(static_cast<int>(chunkState));
         const __m256i fifteenBits = _mm256_set1_epi32(0x7FFF);
         __m256i jumps[4];
@@ -300,12 +305,21 @@ class Avx2Search {
         return Remainders(_mm256_or_si256(_mm256_slli_epi32(high, 15), low));
     }
 
+    // The indices of a chunk's candidates, drawn from `chunkState` on.
+    VELMORA_AVX2 void DrawIndices(std::uint32_t chunkState, std::int32_t* index) const {
+        _mm256_store_si256(reinterpret_cast<__m256i*>(index), EightIndices(chunkState));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(index + kLanes),
+                           EightIndices(kChunkJumps[2 * kLanes].Apply(chunkState)));
+    }
+
     // `packed` with one step's sums added for eight candidate positions: with the byte tables,
     // lower bounds of the costs (candidates that reach the best on them would on the costs too;
     // the whole sum is looked up when a candidate completes), else the costs of the lanes in
     // `inUse`, looked up one by one.
-    VELMORA_AVX2 __m256i StepSums(const Step& step, const std::int32_t* position, __m256i packed,
-                                  unsigned inUse) const {
+    VELMORA_AVX2 __attribute__((always_inline)) __m256i StepSums(const Step& step,
+                                                                 const std::int32_t* position,
+                                                                 __m256i packed,
+                                                                 unsigned inUse) const {
         __m256i first;
         __m256i second = _mm256_setzero_si256();
         if (step.adjacent) {
@@ -390,15 +404,15 @@ class Avx2Search {
     }
 
     void ReadPositions(const std::int32_t* index, std::int32_t* position) const {
-        for (int k = 0; k < kLanes; ++k) position[k] = in_.positions[index[k]];
+        for (int k = 0; k < kChunkLanes; ++k) position[k] = in_.positions[index[k]];
         if (!in_.prefetch) return;
-        for (int k = 0; k < kLanes; ++k)
+        for (int k = 0; k < kChunkLanes; ++k)
             __builtin_prefetch(in_.pixels + position[k] + steps_[0].delta);
     }
 
     void PrefetchPositions(const std::int32_t* index) const {
         if (!in_.prefetch) return;
-        for (int k = 0; k < kLanes; ++k) __builtin_prefetch(in_.positions + index[k]);
+        for (int k = 0; k < kChunkLanes; ++k) __builtin_prefetch(in_.positions + index[k]);
     }
 
     VELMORA_AVX2 static __m256i InUse(int lanes) {
