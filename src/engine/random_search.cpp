@@ -116,6 +116,12 @@ void RunRandomSearch(SearchKernel kernel, const RandomSearchInput& input,
 
 bool ComputeFullSums(SearchKernel kernel, const RandomSearchInput& input,
                      const std::int32_t* positions, int count, std::int32_t* sums) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (kernel == SearchKernel::Avx2) {
+        kernels::FullSumsAvx2(input, positions, count, sums);
+        return true;
+    }
+#endif
     if (kernel != SearchKernel::Avx512 || input.costLowBytes == nullptr) return false;
     kernels::FullSumsAvx512(input, positions, count, sums);
     return true;

@@ -514,6 +514,58 @@ class Avx2Search {
 
 }  // namespace
 
+VELMORA_AVX2 void FullSumsAvx2(const RandomSearchInput& in, const std::int32_t* positions,
+                               int count, std::int32_t* sums) {
+    // One candidate at a time, its neighbours in two vectors; the costs are gathered from the
+    // table by signed difference. Lanes beyond the neighbours read the candidate's own word and
+    // add nothing.
+    const ProbeSet& probes = *in.probes;
+    alignas(32) std::int32_t delta[2 * kLanes] = {};
+    alignas(32) std::int32_t colour[2 * kLanes] = {};
+    for (int j = 0; j < probes.count; ++j) {
+        delta[j] = probes.delta[static_cast<std::size_t>(j)];
+        colour[j] = static_cast<std::int32_t>(probes.colour[static_cast<std::size_t>(j)]);
+    }
+    const __m256i byte = _mm256_set1_epi32(0xFF);
+    const __m256i usableBits = _mm256_set1_epi32(static_cast<int>(kUsableWordBits));
+    const __m256i uncomparable = _mm256_set1_epi32(in.uncomparable);
+    __m256i channel[2][3];
+    __m256i inUse[2];
+    for (int v = 0; v < 2; ++v) {
+        const __m256i packed = _mm256_load_si256(reinterpret_cast<const __m256i*>(colour + 8 * v));
+        for (int c = 0; c < 3; ++c)
+            channel[v][c] = _mm256_and_si256(_mm256_srli_epi32(packed, 8 * c), byte);
+        inUse[v] = _mm256_cmpgt_epi32(_mm256_set1_epi32(probes.count - 8 * v),
+                                      _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    }
+    for (int candidate = 0; candidate < count; ++candidate) {
+        const std::uint32_t* at = in.pixels + positions[candidate];
+        __m256i total = _mm256_setzero_si256();
+        for (int v = 0; v < 2; ++v) {
+            const std::int32_t* d = delta + 8 * v;
+            const __m256i words = _mm256_setr_epi32(
+                static_cast<int>(at[d[0]]), static_cast<int>(at[d[1]]), static_cast<int>(at[d[2]]),
+                static_cast<int>(at[d[3]]), static_cast<int>(at[d[4]]), static_cast<int>(at[d[5]]),
+                static_cast<int>(at[d[6]]), static_cast<int>(at[d[7]]));
+            __m256i cost = _mm256_setzero_si256();
+            for (int c = 0; c < 3; ++c) {
+                const __m256i difference = _mm256_sub_epi32(
+                    channel[v][c], _mm256_and_si256(_mm256_srli_epi32(words, 8 * c), byte));
+                cost = _mm256_add_epi32(cost, _mm256_i32gather_epi32(in.costs, difference, 4));
+            }
+            const __m256i unusable =
+                _mm256_cmpeq_epi32(_mm256_and_si256(words, usableBits), _mm256_setzero_si256());
+            cost = _mm256_blendv_epi8(cost, uncomparable, unusable);
+            total = _mm256_add_epi32(total, _mm256_and_si256(cost, inUse[v]));
+        }
+        __m128i sum =
+            _mm_add_epi32(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1));
+        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
+        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
+        sums[candidate] = _mm_cvtsi128_si32(sum);
+    }
+}
+
 VELMORA_AVX2 void RandomSearchAvx2(const RandomSearchInput& in, RandomSearchState& state) {
     if (in.probes->count == 0) {  // only the target: the first candidate matches perfectly
         state.score = 0;

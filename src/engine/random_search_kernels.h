@@ -33,6 +33,8 @@ inline std::uint32_t DrawnIndex(const RandomSearchInput& input, std::uint32_t st
 void RandomSearchPortable(const RandomSearchInput& input, RandomSearchState& state);
 void RandomSearchAvx512(const RandomSearchInput& input, RandomSearchState& state);
 void RandomSearchAvx2(const RandomSearchInput& input, RandomSearchState& state);
+void FullSumsAvx2(const RandomSearchInput& input, const std::int32_t* positions, int count,
+                  std::int32_t* sums);
 void FullSumsAvx512(const RandomSearchInput& input, const std::int32_t* positions, int count,
                     std::int32_t* sums);
 

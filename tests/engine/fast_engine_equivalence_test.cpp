@@ -473,6 +473,41 @@ TEST(SearchKernels, MatchTheOneAtATimeSearch) {
     EXPECT_GT(improved - endedEarly, 30) << "and searches that run to the end";
 }
 
+// The whole sums that a kernel computes for the candidates its neighbours propose, against
+// their definition, for every neighbourhood size.
+TEST(SearchKernels, FullSumsMatchTheirDefinition) {
+    int computed = 0;
+    for (std::uint32_t caseSeed = 1; caseSeed <= 120; ++caseSeed) {
+        Dice dice(caseSeed);
+        const SearchScene scene =
+            MakeSearchScene(dice, dice.Between(1, 20), dice.Between(2, 256), 40);
+        const RandomSearchInput in = SearchInputFor(scene, 0, true);
+        const int count = dice.Between(0, 40);
+        std::vector<std::int32_t> expected(static_cast<std::size_t>(count));
+        for (int c = 0; c < count; ++c) {
+            RandomSearchInput one = in;
+            one.positions = scene.positions.data() + c;
+            one.positionCount = 1;
+            one.positionModulus = FastModulus(1);
+            one.draws = 1;
+            // A single candidate with no best yet: its whole sum.
+            expected[static_cast<std::size_t>(c)] =
+                SearchOneByOne(one, {std::numeric_limits<std::int32_t>::max(), -1, 0}).score;
+        }
+        for (const SearchKernel kernel : Kernels()) {
+            SCOPED_TRACE(std::string(KernelName(kernel)) + " case " + std::to_string(caseSeed));
+            std::vector<std::int32_t> sums(static_cast<std::size_t>(count) + 1, -7);
+            if (!ComputeFullSums(kernel, in, scene.positions.data(), count, sums.data())) continue;
+            ++computed;
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), sums.begin()));
+            EXPECT_EQ(sums.back(), -7) << "nothing written past the last sum";
+        }
+    }
+    if (KernelSupported(SearchKernel::Avx2)) {
+        EXPECT_GT(computed, 100);
+    }
+}
+
 TEST(OffsetRings, GenerateTheFullListInOrderBandByBand) {
     for (const auto& [width, height] : {std::pair{1, 1}, std::pair{3, 1}, std::pair{1, 40},
                                         std::pair{25, 9}, std::pair{60, 60}, std::pair{130, 7}}) {
