@@ -111,34 +111,42 @@ struct CostFloors {
     __m256i largeHigh;
 };
 
+// Sixteen 16-bit values as a table of their low bytes and one of their high bytes, each in both
+// 128-bit halves.
+VELMORA_AVX2 inline void SplitBytes(__m256i values, __m256i& low, __m256i& high) {
+    // Per half: the low bytes of its eight values, then their high bytes.
+    const __m256i packed = _mm256_packus_epi16(_mm256_and_si256(values, _mm256_set1_epi16(0xFF)),
+                                               _mm256_srli_epi16(values, 8));
+    low = _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(2, 0, 2, 0));
+    high = _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 3, 1));
+}
+
 VELMORA_AVX2 inline CostFloors BuildCostFloors(const std::uint8_t* lowBytes,
                                                const std::uint8_t* highBytes) {
-    alignas(32) std::uint8_t bytes[4][32] = {};
-    for (int k = 0; k < 16; ++k) {
-        int small = 1 << 16;
-        int large = 0;  // magnitudes below 32 take the small table
-        for (int m = 2 * k; m < 2 * k + 2; ++m) {
-            const int cost = lowBytes[m] | highBytes[m] << 8;
-            small = cost < small ? cost : small;
-        }
-        if (k >= 2) {
-            large = 1 << 16;
-            for (int m = 16 * k; m < 16 * k + 16; ++m) {
-                const int cost = lowBytes[m] | highBytes[m] << 8;
-                large = cost < large ? cost : large;
-            }
-        }
-        for (int half = 0; half < 32; half += 16) {
-            bytes[0][half + k] = static_cast<std::uint8_t>(small & 0xFF);
-            bytes[1][half + k] = static_cast<std::uint8_t>(small >> 8);
-            bytes[2][half + k] = static_cast<std::uint8_t>(large & 0xFF);
-            bytes[3][half + k] = static_cast<std::uint8_t>(large >> 8);
-        }
+    CostFloors floors;
+    // Magnitudes 0 to 31: each 16-bit lane of the byte tables holds an even and an odd one.
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lowBytes));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(highBytes));
+    const __m256i byte = _mm256_set1_epi16(0xFF);
+    const __m256i even = _mm256_or_si256(_mm256_and_si256(low, byte), _mm256_slli_epi16(high, 8));
+    const __m256i odd = _mm256_or_si256(_mm256_srli_epi16(low, 8), _mm256_andnot_si256(byte, high));
+    SplitBytes(_mm256_min_epu16(even, odd), floors.smallLow, floors.smallHigh);
+    // From 32 on, sixteen magnitudes per 128-bit half of the byte tables.
+    alignas(32) std::uint16_t large[16] = {};  // below 32 the small table answers
+    for (int m = 32; m < 256; m += 32) {
+        const __m256i lows = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lowBytes + m));
+        const __m256i highs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(highBytes + m));
+        __m256i least =
+            _mm256_min_epu16(_mm256_unpacklo_epi8(lows, highs), _mm256_unpackhi_epi8(lows, highs));
+        least = _mm256_min_epu16(least, _mm256_shuffle_epi32(least, _MM_SHUFFLE(1, 0, 3, 2)));
+        least = _mm256_min_epu16(least, _mm256_shuffle_epi32(least, _MM_SHUFFLE(2, 3, 0, 1)));
+        least = _mm256_min_epu16(least, _mm256_srli_epi32(least, 16));
+        large[m / 16] = static_cast<std::uint16_t>(_mm256_extract_epi16(least, 0));
+        large[m / 16 + 1] = static_cast<std::uint16_t>(_mm256_extract_epi16(least, 8));
     }
-    return {_mm256_load_si256(reinterpret_cast<const __m256i*>(bytes[0])),
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes[1])),
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes[2])),
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes[3]))};
+    SplitBytes(_mm256_load_si256(reinterpret_cast<const __m256i*>(large)), floors.largeLow,
+               floors.largeHigh);
+    return floors;
 }
 
 // Per lane (one packed source word each): a lower bound of the cost of comparing with `colour`,
@@ -266,8 +274,11 @@ class Avx2Search {
     }
 
     VELMORA_AVX2 void CompareFullBatches(int first) {
-        for (int s = first; s < stepCount_ && !ended_; ++s)
+        for (int s = first; s < stepCount_ && !ended_; ++s) {
+            // Only a queue that was flushed fed the next one; the deeper ones are as they were.
+            if (queues_[s].size < kLanes) return;
             while (queues_[s].size >= kLanes && !ended_) CompareNext(s, kLanes);
+        }
     }
 
     // value % count for 8 values below 2^30, through double precision and one correction.
