@@ -387,20 +387,19 @@ class Avx2Search {
 
     // The words at `delta` from eight positions.
     VELMORA_AVX2 __m256i Words(const std::int32_t* position, std::int32_t delta) const {
-        const std::uint32_t* at = in_.pixels + delta;
-        return _mm256_setr_epi32(
-            static_cast<int>(at[position[0]]), static_cast<int>(at[position[1]]),
-            static_cast<int>(at[position[2]]), static_cast<int>(at[position[3]]),
-            static_cast<int>(at[position[4]]), static_cast<int>(at[position[5]]),
-            static_cast<int>(at[position[6]]), static_cast<int>(at[position[7]]));
+        const auto word = [this, position, delta](int k) {
+            return static_cast<int>(in_.pixels[position[k] + delta]);
+        };
+        return _mm256_setr_epi32(word(0), word(1), word(2), word(3), word(4), word(5), word(6),
+                                 word(7));
     }
 
     // The words at `delta` and `delta + 1` from eight positions, by one 8-byte load each.
     VELMORA_AVX2 void WordPairs(const std::int32_t* position, std::int32_t delta, __m256i& first,
                                 __m256i& second) const {
-        const std::uint32_t* at = in_.pixels + delta;
         long long pairs[kLanes];
-        for (int k = 0; k < kLanes; ++k) __builtin_memcpy(&pairs[k], at + position[k], 8);
+        for (int k = 0; k < kLanes; ++k)
+            __builtin_memcpy(&pairs[k], in_.pixels + (position[k] + delta), 8);
         const __m256 a =
             _mm256_castsi256_ps(_mm256_setr_epi64x(pairs[0], pairs[1], pairs[2], pairs[3]));
         const __m256 b =
