@@ -16,6 +16,7 @@ class CanvasRenderingTest : public QObject {
   private slots:
     void emptyCanvasShowsWindowColourAndDoesNotScroll();
     void smallPictureSitsTopLeftOnWhite();
+    void translucentPictureShowsOverWhite();
     void scrolledCanvasShowsTheVisiblePartOnly();
     void zoomingBackResetsTheScrollPosition();
     void wheelScrollsOnlyWithoutCtrlOrShift();
@@ -57,6 +58,24 @@ void CanvasRenderingTest::smallPictureSitsTopLeftOnWhite() {
     QCOMPARE(frame.pixel(599, 399), kWhite);
     QCOMPARE(CountPixels(frame, kGrey, frame.rect()), 400 * 200);
     canvas.Screenshot(QStringLiteral("small-picture-zoom2"));
+}
+
+void CanvasRenderingTest::translucentPictureShowsOverWhite() {
+    Canvas canvas;
+    QImage picture(100, 60, QImage::Format_ARGB32);
+    picture.fill(qRgba(0, 0, 0, 128));
+    QVERIFY(canvas.Open(picture));
+    canvas.Show({300, 200});
+
+    // Half-transparent black over white is middle grey, and opaque.
+    const QImage frame = canvas.Render();
+    const QRgb shown = frame.pixel(50, 30);
+    QCOMPARE(qAlpha(shown), 255);
+    QVERIFY2(std::abs(qRed(shown) - 127) <= 1, qPrintable(QString::number(shown, 16)));
+    QCOMPARE(qGreen(shown), qRed(shown));
+    QCOMPARE(qBlue(shown), qRed(shown));
+    QCOMPARE(CountPixels(frame, shown, frame.rect()), 100 * 60);
+    QCOMPARE(frame.pixel(150, 100), kWhite);
 }
 
 void CanvasRenderingTest::scrolledCanvasShowsTheVisiblePartOnly() {
