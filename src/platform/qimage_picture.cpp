@@ -179,9 +179,14 @@ void QImagePicture::StageRow(const std::uint8_t* now, const std::uint8_t* wanted
 }
 
 void QImagePicture::ApplyStaged() {
+    // One detach check for the whole write-back rather than one per run: a step brings tens of
+    // thousands of short runs.
+    std::uint8_t* const bits = image_.bits();
+    const auto rowBytes = static_cast<std::size_t>(image_.bytesPerLine());
     const auto bytesPerPixel = static_cast<std::size_t>(image_.depth() / 8);
     for (const ChangedRun& run : runs_)
-        std::memcpy(image_.scanLine(run.y) + static_cast<std::size_t>(run.x) * bytesPerPixel,
+        std::memcpy(bits + static_cast<std::size_t>(run.y) * rowBytes +
+                        static_cast<std::size_t>(run.x) * bytesPerPixel,
                     staged_.data() + run.offset,
                     static_cast<std::size_t>(run.length) * bytesPerPixel);
 }
