@@ -474,8 +474,7 @@ class Avx2Search {
     VELMORA_AVX2 void Pass(int next, __m256i position, __m256i packed, unsigned inUse) {
         const unsigned alive = inUse & static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(
                                            _mm256_cmpgt_epi32(BestBound(), packed))));
-        if (alive == 0) return;
-        if (next < stepCount_) {
+        if (next < stepCount_) {  // no test for an empty pass: it would be mispredicted often
             Queue& queue = queues_[next];
             const __m256i pack = _mm256_cvtepu8_epi32(
                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompress[alive])));
@@ -491,6 +490,7 @@ class Avx2Search {
             queue.size += added;
             return;
         }
+        if (alive == 0) return;
         alignas(32) std::int32_t completed[kLanes];
         alignas(32) std::int32_t positions[kLanes];
         _mm256_store_si256(reinterpret_cast<__m256i*>(completed), packed);
