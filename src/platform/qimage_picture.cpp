@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace velmora {
@@ -89,8 +90,17 @@ bool QImagePicture::WriteColour(const FillRect& area, const ByteGrid& pixels, Wr
         ++counts_.finalWrites;
     else
         ++counts_.progressWrites;
-    if (!StageChanges(area, pixels)) return false;
-    if (runs_.empty()) return true;
+    bool staged = false;
+    try {
+        if (!StageChanges(area, pixels)) return false;
+        staged = true;
+    } catch (const std::bad_alloc&) {
+        // No room to stage the changes: the whole area is pasted under the guard instead, so a
+        // final write-back still reaches the picture.
+        runs_ = {};
+        staged_ = {};
+    }
+    if (staged && runs_.empty()) return true;
 
     const Clock::time_point asked = Clock::now();
     std::unique_lock lock(guard_, std::defer_lock);
@@ -103,9 +113,13 @@ bool QImagePicture::WriteColour(const FillRect& area, const ByteGrid& pixels, Wr
     const Clock::time_point held = Clock::now();
     counts_.waitNs += Nanos(held - asked);
     if (kind == WriteBack::Final) counts_.finalWaitNs += Nanos(held - asked);
-    ApplyStaged();
+    bool written = true;
+    if (staged)
+        ApplyStaged();
+    else
+        written = PasteColourRect(image_, area, pixels);
     counts_.longestHoldNs = std::max(counts_.longestHoldNs, Nanos(Clock::now() - held));
-    return true;
+    return written;
 }
 
 bool QImagePicture::StageChanges(const FillRect& area, const ByteGrid& pixels) {
