@@ -13,10 +13,14 @@
 
 // GCC 12 reports the intrinsics' own deliberately undefined vectors as maybe uninitialised
 // (fixed in later versions); the warning points into the header, so it is silenced there only.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 #pragma GCC diagnostic pop
+#else
+#include <immintrin.h>
+#endif
 
 #include <array>
 
@@ -116,24 +120,19 @@ class Avx512Search {
         // on a large source area the prefetched lines have arrived when a chunk is compared.
         std::uint32_t chunkState = startState_;
         alignas(64) std::int32_t positions[2][kLanes];
-        const std::uint32_t chunkStep = kChunkJumps[2 * kLanes].multiplier;
-        const std::uint32_t chunkIncrement = kChunkJumps[2 * kLanes].increment;
-        const auto advance = [chunkStep, chunkIncrement](std::uint32_t state) {
-            return chunkStep * state + chunkIncrement;
-        };
         ReadPositions(DrawIndices(chunkState), positions[0]);
-        __m512i index = DrawIndices(advance(chunkState));
+        __m512i index = DrawIndices(Advance(chunkState));
         PrefetchPositions(index);
         for (int drawn = 0, chunk = 0; drawn < in_.draws && !ended_; drawn += kLanes, ++chunk) {
             const int lanes = in_.draws - drawn < kLanes ? in_.draws - drawn : kLanes;
             if (drawn + kLanes < in_.draws) {
                 ReadPositions(index, positions[(chunk + 1) & 1]);
-                index = DrawIndices(advance(advance(chunkState)));
+                index = DrawIndices(Advance(Advance(chunkState)));
                 PrefetchPositions(index);
             }
             CompareFirst(positions[chunk & 1], drawn, lanes);
             chunkState =
-                lanes == kLanes ? advance(chunkState) : kChunkJumps[2 * lanes].Apply(chunkState);
+                lanes == kLanes ? Advance(chunkState) : kChunkJumps[2 * lanes].Apply(chunkState);
             CompareFullBatches(1);
         }
         // The last records, shallowest queue first; deeper queues are kept below two batches.
@@ -152,6 +151,11 @@ class Avx512Search {
     }
 
   private:
+    // The generator state one whole chunk of draws later.
+    static std::uint32_t Advance(std::uint32_t chunkState) {
+        return kChunkJumps[2 * kLanes].Apply(chunkState);
+    }
+
     // Pairs horizontally adjacent neighbours, nearest first; the rest go in twos.
     VELMORA_AVX512 void PlanSteps(const ProbeSet& probes) {
         bool used[ProbeSet::kCapacity] = {};
