@@ -1,13 +1,17 @@
 // The random phase on AVX2, for processors without the AVX-512 byte permutes.
 //
-// The same plan as the AVX-512 kernel with eight lanes: candidates drawn eight at a time from the
+// The plan of the AVX-512 kernel with eight lanes: candidates drawn sixteen at a time from the
 // generator's jump-ahead form, neighbours compared in steps of two (horizontally adjacent ones
 // read by one 8-byte load), the first step on every candidate and the survivors waiting in one
-// first-in-first-out queue per further step. The queues keep the drawing order, so ruling out at
-// "sum >= best" and replacing only at "sum < best" is exactly the one-at-a-time rule.
+// first-in-first-out queue per further step. The queues keep the drawing order, so a candidate
+// that completes was drawn after every one that completed before it.
 //
-// AVX2 has no 256-entry byte permute; the difference costs are read from the int32 table by
-// signed difference, which needs no symmetry of the table.
+// AVX2 has no 256-entry byte permute, and a table load per lane is slow; so the steps add lower
+// bounds of the costs, read from two 16-entry tables by byte shuffles. Ruling a candidate out
+// when a bound of its partial sum reaches the best is as exact as ruling it out on the sum, and
+// whether it replaces the best depends only on its whole sum: that is looked up, one cost at a
+// time, for the few candidates that pass every step. Without the byte tables (a table that is
+// not symmetric or exceeds 16 bits) every step looks its costs up instead.
 
 #include "random_search_kernels.h"
 
