@@ -41,7 +41,8 @@ void FillEngine::StartSearches() {
     // Random reads miss the caches once the packed words and positions outgrow the second level.
     constexpr std::size_t kCachedBytes = std::size_t{1} << 20;
     prefetch_ = source_.Bytes() > kCachedBytes;
-    costBytesValid_ = true;
+    // The vector kernels also sum the cost of the words' fourth byte, a difference of 0.
+    costBytesValid_ = differenceTable[0] == 0;
     for (int d = 0; d < 256; ++d) {
         const std::int32_t cost = differenceTable[d];
         costBytesValid_ =

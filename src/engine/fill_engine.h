@@ -97,8 +97,8 @@ class FillEngine {
     SearchKernel kernel_;
     SourcePixels source_;
     std::uint64_t sourceModulus_ = 0;
-    // The difference table by magnitude as low and high bytes, when it is symmetric and below
-    // 65536 (as it always is); the vector kernels need both.
+    // The difference table by magnitude as low and high bytes, when it is symmetric, below 65536
+    // and 0 for equal values (as it always is); the vector kernels need both.
     std::array<std::uint8_t, 256> costLowBytes_{};
     std::array<std::uint8_t, 256> costHighBytes_{};
     bool costBytesValid_ = false;
