@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 
 #include "grid_point.h"
+#include "large_buffer.h"
 
 namespace velmora {
 
@@ -20,9 +22,13 @@ class PixelGrid {
     void SetSize(std::int32_t width, std::int32_t height, std::int32_t depth = 1) {
         data_.reset();
         width_ = height_ = depth_ = 0;
-        const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
-                           static_cast<std::size_t>(depth);
-        data_ = std::make_unique_for_overwrite<Element[]>(count);
+        std::size_t count = 0;
+        if (width < 0 || height < 0 || depth < 0 ||
+            __builtin_mul_overflow(static_cast<std::size_t>(width),
+                                   static_cast<std::size_t>(height), &count) ||
+            __builtin_mul_overflow(count, static_cast<std::size_t>(depth), &count))
+            throw std::bad_alloc();
+        data_ = MakeLargeBuffer<Element>(count);
         width_ = width;
         height_ = height;
         depth_ = depth;
@@ -68,7 +74,7 @@ class PixelGrid {
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::int32_t depth_ = 0;
-    std::unique_ptr<Element[]> data_;
+    LargeBuffer<Element> data_;
 };
 
 using ByteGrid = PixelGrid<std::uint8_t>;

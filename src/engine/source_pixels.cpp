@@ -20,7 +20,8 @@ void SourcePixels::Build(const ByteGrid& colour, const ByteGrid& usable,
         Release();
         throw std::bad_alloc();
     }
-    pixels_ = std::make_unique<std::uint32_t[]>(words);  // zero: the guard border is unusable
+    pixels_ = MakeLargeBuffer<std::uint32_t>(words);
+    std::fill_n(pixels_.get(), words, 0u);  // zero: the guard border is unusable
     for (std::int32_t y = 0; y < height_; ++y) {
         const std::uint8_t* from = colour.Row(y);
         const std::uint8_t* flags = usable.Row(y);
@@ -31,7 +32,7 @@ void SourcePixels::Build(const ByteGrid& colour, const ByteGrid& usable,
         }
     }
     positionCount_ = static_cast<std::uint32_t>(points.size());
-    positions_ = std::make_unique_for_overwrite<std::int32_t[]>(points.size());
+    positions_ = MakeLargeBuffer<std::int32_t>(points.size());
     std::transform(points.begin(), points.end(), positions_.get(),
                    [this](GridPoint p) { return Index(p); });
 }

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "grid_point.h"
+#include "large_buffer.h"
 #include "pixel_grid.h"
 #include "random_search.h"
 
@@ -52,8 +53,8 @@ class SourcePixels {
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::int32_t stride_ = 0;
-    std::unique_ptr<std::uint32_t[]> pixels_;
-    std::unique_ptr<std::int32_t[]> positions_;
+    LargeBuffer<std::uint32_t> pixels_;
+    LargeBuffer<std::int32_t> positions_;
     std::uint32_t positionCount_ = 0;
 };
 
