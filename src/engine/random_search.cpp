@@ -70,6 +70,49 @@ void RandomSearchPortable(const RandomSearchInput& in, RandomSearchState& state)
     state.randomState = chunkState;
 }
 
+int PlanSearchSteps(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCapacity>& steps) {
+    int count = 0;
+    const auto add = [&](int first, int second, bool adjacent) {
+        SearchStep& step = steps[static_cast<std::size_t>(count++)];
+        step = {};
+        step.delta = probes.delta[static_cast<std::size_t>(first)];
+        step.colour = probes.colour[static_cast<std::size_t>(first)];
+        step.paired = second >= 0;
+        step.adjacent = adjacent;
+        if (second >= 0) {
+            step.secondDelta = probes.delta[static_cast<std::size_t>(second)];
+            step.secondColour = probes.colour[static_cast<std::size_t>(second)];
+        }
+    };
+    std::array<bool, ProbeSet::kCapacity> used{};
+    int single = -1;
+    for (int j = 0; j < probes.count; ++j) {
+        if (used[static_cast<std::size_t>(j)]) continue;
+        used[static_cast<std::size_t>(j)] = true;
+        const std::int32_t delta = probes.delta[static_cast<std::size_t>(j)];
+        int partner = -1;
+        for (int k = j + 1; k < probes.count && partner < 0; ++k) {
+            const std::int32_t other = probes.delta[static_cast<std::size_t>(k)];
+            if (!used[static_cast<std::size_t>(k)] && (other == delta + 1 || other == delta - 1))
+                partner = k;
+        }
+        if (partner < 0) {
+            if (single < 0) {
+                single = j;
+                continue;
+            }
+            add(single, j, false);
+            single = -1;
+            continue;
+        }
+        used[static_cast<std::size_t>(partner)] = true;
+        const bool partnerFirst = probes.delta[static_cast<std::size_t>(partner)] < delta;
+        add(partnerFirst ? partner : j, partnerFirst ? j : partner, true);
+    }
+    if (single >= 0) add(single, -1, false);
+    return count;
+}
+
 }  // namespace kernels
 
 bool KernelSupported(SearchKernel kernel) {

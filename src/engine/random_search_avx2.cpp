@@ -35,35 +35,8 @@ constexpr int kMaxSteps = ProbeSet::kCapacity;
 // Records waiting for one step: fewer than kLanes after each flush, then up to two batches
 // added before the next flush, and one more vector that a compressed store writes past the end.
 constexpr int kQueueRoom = 5 * kLanes;
-// A record keeps its candidate's number in the low bits of its partial sum (see the AVX-512
-// kernel): sums stay below 2^22, numbers below 2^9.
-constexpr int kOrderBits = 9;
-constexpr std::int32_t kSumLimit = (1 << (31 - kOrderBits)) - 1;
-static_assert(ProbeSet::kCapacity * 196608 < kSumLimit);
 
-struct Step {
-    std::int32_t delta = 0;
-    std::int32_t secondDelta = 0;
-    std::uint32_t colour = 0;
-    std::uint32_t secondColour = 0;
-    bool paired = false;
-    bool adjacent = false;
-};
-
-// Per lane k: multiplier and increment of draw 2k + 1, then of draw 2k + 2.
-alignas(32) constexpr auto kLaneJumps = [] {
-    std::array<std::array<std::uint32_t, kLanes>, 4> jumps{};
-    for (int k = 0; k < kLanes; ++k) {
-        for (int half = 0; half < 2; ++half) {
-            const RandomJump jump = kChunkJumps[static_cast<std::size_t>(2 * k + 1 + half)];
-            jumps[static_cast<std::size_t>(2 * half)][static_cast<std::size_t>(k)] =
-                jump.multiplier;
-            jumps[static_cast<std::size_t>(2 * half + 1)][static_cast<std::size_t>(k)] =
-                jump.increment;
-        }
-    }
-    return jumps;
-}();
+alignas(32) constexpr auto kLaneJumps = LaneJumps<kLanes>();
 
 // For every 8-bit lane mask, the lane numbers of its set bits in order, one per byte: the
 // permutation that packs the surviving lanes to the front.
@@ -232,49 +205,9 @@ class Avx2Search {
     }
 
   private:
-    // Pairs horizontally adjacent neighbours, nearest first; the rest go in twos.
     void PlanSteps(const ProbeSet& probes) {
-        bool used[ProbeSet::kCapacity] = {};
-        int single = -1;
-        stepCount_ = 0;
-        for (int j = 0; j < probes.count; ++j) {
-            if (used[j]) continue;
-            used[j] = true;
-            int partner = -1;
-            for (int k = j + 1; k < probes.count && partner < 0; ++k)
-                if (!used[k] && (probes.delta[static_cast<std::size_t>(k)] ==
-                                     probes.delta[static_cast<std::size_t>(j)] + 1 ||
-                                 probes.delta[static_cast<std::size_t>(k)] ==
-                                     probes.delta[static_cast<std::size_t>(j)] - 1))
-                    partner = k;
-            if (partner < 0) {
-                if (single < 0) {
-                    single = j;
-                    continue;
-                }
-                AddStep(probes, single, j, false);
-                single = -1;
-                continue;
-            }
-            used[partner] = true;
-            const bool partnerFirst = probes.delta[static_cast<std::size_t>(partner)] <
-                                      probes.delta[static_cast<std::size_t>(j)];
-            AddStep(probes, partnerFirst ? partner : j, partnerFirst ? j : partner, true);
-        }
-        if (single >= 0) AddStep(probes, single, -1, false);
+        stepCount_ = PlanSearchSteps(probes, steps_);
         for (int s = 0; s < stepCount_; ++s) queues_[s].size = 0;
-    }
-
-    void AddStep(const ProbeSet& probes, int first, int second, bool adjacent) {
-        Step& step = steps_[stepCount_++];
-        step.delta = probes.delta[static_cast<std::size_t>(first)];
-        step.colour = probes.colour[static_cast<std::size_t>(first)];
-        step.paired = second >= 0;
-        step.adjacent = adjacent;
-        if (second >= 0) {
-            step.secondDelta = probes.delta[static_cast<std::size_t>(second)];
-            step.secondColour = probes.colour[static_cast<std::size_t>(second)];
-        }
     }
 
     VELMORA_AVX2 void CompareFullBatches(int first) {
@@ -331,7 +264,7 @@ class Avx2Search {
     // lower bounds of the costs (candidates that reach the best on them would on the costs too;
     // the whole sum is looked up when a candidate completes), else the costs of the lanes in
     // `inUse`, looked up one by one.
-    VELMORA_AVX2 __attribute__((always_inline)) __m256i StepSums(const Step& step,
+    VELMORA_AVX2 __attribute__((always_inline)) __m256i StepSums(const SearchStep& step,
                                                                  const std::int32_t* position,
                                                                  __m256i packed,
                                                                  unsigned inUse) const {
@@ -521,7 +454,7 @@ class Avx2Search {
     __m256i uncomparable_;
     bool bounded_ = false;
     CostFloors floors_;
-    Step steps_[kMaxSteps];
+    std::array<SearchStep, kMaxSteps> steps_;
     int stepCount_ = 0;
     Queue queues_[kMaxSteps];
 };

@@ -37,39 +37,8 @@ constexpr int kLanes = 16;
 constexpr int kMaxSteps = ProbeSet::kCapacity;
 // Records waiting for one step: after each flush fewer than 2 * kLanes, plus one batch.
 constexpr int kQueueRoom = 4 * kLanes;
-// A record keeps its candidate's number in the low bits of its partial sum: sums stay below
-// 2^22 (15 neighbours at 196608 at most), numbers below 2^9, so comparing the packed value with
-// best << 9 compares the sums.
-constexpr int kOrderBits = 9;
-constexpr std::int32_t kSumLimit =
-    (1 << (31 - kOrderBits)) - 1;  // above every sum; a larger best is clamped
-static_assert(ProbeSet::kCapacity * 196608 < kSumLimit);
 
-// One or two neighbours compared together.
-struct Step {
-    std::int32_t delta = 0;        // offset of the first neighbour's word
-    std::int32_t secondDelta = 0;  // of the second's; delta + 1 when they are adjacent
-    std::uint32_t colour = 0;
-    std::uint32_t secondColour = 0;
-    bool paired = false;
-    bool adjacent = false;
-};
-
-// Per lane k: the multiplier and increment of draw 2k + 1 (the high half of candidate k's index),
-// then of draw 2k + 2 (the low half).
-alignas(64) constexpr auto kLaneJumps = [] {
-    std::array<std::array<std::uint32_t, kLanes>, 4> jumps{};
-    for (int k = 0; k < kLanes; ++k) {
-        for (int half = 0; half < 2; ++half) {
-            const RandomJump jump = kChunkJumps[static_cast<std::size_t>(2 * k + 1 + half)];
-            jumps[static_cast<std::size_t>(2 * half)][static_cast<std::size_t>(k)] =
-                jump.multiplier;
-            jumps[static_cast<std::size_t>(2 * half + 1)][static_cast<std::size_t>(k)] =
-                jump.increment;
-        }
-    }
-    return jumps;
-}();
+alignas(64) constexpr auto kLaneJumps = LaneJumps<kLanes>();
 
 struct Queue {
     alignas(64) std::int32_t position[kQueueRoom];
@@ -156,46 +125,9 @@ class Avx512Search {
         return kChunkJumps[2 * kLanes].Apply(chunkState);
     }
 
-    // Pairs horizontally adjacent neighbours, nearest first; the rest go in twos.
-    VELMORA_AVX512 void PlanSteps(const ProbeSet& probes) {
-        bool used[ProbeSet::kCapacity] = {};
-        int single = -1;
-        stepCount_ = 0;
-        for (int j = 0; j < probes.count; ++j) {
-            if (used[j]) continue;
-            used[j] = true;
-            int partner = -1;
-            for (int k = j + 1; k < probes.count && partner < 0; ++k)
-                if (!used[k] && (probes.delta[k] == probes.delta[j] + 1 ||
-                                 probes.delta[k] == probes.delta[j] - 1))
-                    partner = k;
-            if (partner < 0) {
-                if (single < 0) {
-                    single = j;
-                    continue;
-                }
-                AddStep(probes, single, j, false);
-                single = -1;
-                continue;
-            }
-            used[partner] = true;
-            const bool partnerFirst = probes.delta[partner] < probes.delta[j];
-            AddStep(probes, partnerFirst ? partner : j, partnerFirst ? j : partner, true);
-        }
-        if (single >= 0) AddStep(probes, single, -1, false);
+    void PlanSteps(const ProbeSet& probes) {
+        stepCount_ = PlanSearchSteps(probes, steps_);
         for (int s = 0; s < stepCount_; ++s) queues_[s].size = 0;
-    }
-
-    void AddStep(const ProbeSet& probes, int first, int second, bool adjacent) {
-        Step& step = steps_[stepCount_++];
-        step.delta = probes.delta[static_cast<std::size_t>(first)];
-        step.colour = probes.colour[static_cast<std::size_t>(first)];
-        step.paired = second >= 0;
-        step.adjacent = adjacent;
-        if (second >= 0) {
-            step.secondDelta = probes.delta[static_cast<std::size_t>(second)];
-            step.secondColour = probes.colour[static_cast<std::size_t>(second)];
-        }
     }
 
     // Every full batch waiting for step `first` or a later one, so that each queue ends below
@@ -248,7 +180,8 @@ class Avx512Search {
     }
 
     // The words of one step for `lanes` candidate positions, and their costs.
-    VELMORA_AVX512 __m512i StepCosts(const Step& step, int lanes, const std::int32_t* position) {
+    VELMORA_AVX512 __m512i StepCosts(const SearchStep& step, int lanes,
+                                     const std::int32_t* position) {
         const __mmask16 inUse = static_cast<__mmask16>((1u << lanes) - 1u);
         const __m512i colour = _mm512_set1_epi32(static_cast<int>(step.colour));
         const __m512i where = _mm512_maskz_loadu_epi32(inUse, position);
@@ -367,7 +300,7 @@ class Avx512Search {
     bool ended_ = false;
     CostRegisters costs_;
     __m512i uncomparable_;
-    Step steps_[kMaxSteps];
+    std::array<SearchStep, kMaxSteps> steps_;
     int stepCount_ = 0;
     Queue queues_[kMaxSteps];
 };

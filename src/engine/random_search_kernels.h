@@ -22,6 +22,43 @@ inline constexpr std::array<RandomJump, 2 * kChunk + 1> kChunkJumps = [] {
     return jumps;
 }();
 
+// A queued record keeps its candidate's number in the low bits of its partial sum: sums stay
+// below 2^22 (15 neighbours at 196608 at most), numbers below 2^9, so comparing the packed value
+// with best << 9 compares the sums.
+inline constexpr int kOrderBits = 9;
+inline constexpr std::int32_t kSumLimit =
+    (1 << (31 - kOrderBits)) - 1;  // above every sum; a larger best is clamped
+static_assert(ProbeSet::kCapacity * 196608 < kSumLimit);
+
+// One or two neighbours compared together by the vector kernels.
+struct SearchStep {
+    std::int32_t delta = 0;        // offset of the first neighbour's word
+    std::int32_t secondDelta = 0;  // of the second's; delta + 1 when they are adjacent
+    std::uint32_t colour = 0;
+    std::uint32_t secondColour = 0;
+    bool paired = false;
+    bool adjacent = false;
+};
+
+// The steps of a vector search: horizontally adjacent neighbours paired (the lower offset first),
+// nearest first; the rest in twos. Returns the number of steps.
+int PlanSearchSteps(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCapacity>& steps);
+
+// Per lane k of a vector of `Lanes`: the multiplier and increment of draw 2k + 1 (the high half of
+// candidate k's index), then of draw 2k + 2 (the low half).
+template <int Lanes>
+constexpr std::array<std::array<std::uint32_t, Lanes>, 4> LaneJumps() {
+    std::array<std::array<std::uint32_t, Lanes>, 4> jumps{};
+    for (std::size_t k = 0; k < Lanes; ++k) {
+        for (std::size_t half = 0; half < 2; ++half) {
+            const RandomJump jump = kChunkJumps[2 * k + 1 + half];
+            jumps[2 * half][k] = jump.multiplier;
+            jumps[2 * half + 1][k] = jump.increment;
+        }
+    }
+    return jumps;
+}
+
 // The index into the positions of candidate `k` (0-based) of a phase that starts at `startState`.
 inline std::uint32_t DrawnIndex(const RandomSearchInput& input, std::uint32_t startState, int k) {
     const auto draws = static_cast<std::uint32_t>(2 * k);
