@@ -29,6 +29,26 @@ bool HasDirectRgb32Layout(QImage::Format format) {
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32;
 }
 
+// One row of B,G,R bytes as 32-bit colours, each keeping the alpha of `under`'s pixel.
+void OverlayRow(const std::uint8_t* from, const QRgb* under, QRgb* to, std::int32_t width) {
+    for (std::int32_t x = 0; x < width; ++x, from += 3)
+        to[x] = qRgba(from[2], from[1], from[0], qAlpha(under[x]));
+}
+
+// The area of `image` with `pixels` written over it, alpha kept, in the image's own format, for
+// formats without the direct 32-bit layout. Null when a conversion fails.
+QImage OverlaidInImageFormat(const QImage& image, const FillRect& area, const ByteGrid& pixels) {
+    QImage part = image.copy(ToQRect(area)).convertToFormat(QImage::Format_ARGB32);
+    if (part.isNull()) return {};
+    for (std::int32_t row = 0; row < area.height; ++row) {
+        auto* line = reinterpret_cast<QRgb*>(part.scanLine(row));
+        OverlayRow(pixels.Row(row), line, line, area.width);
+    }
+    QImage converted = part.convertToFormat(image.format());
+    if (converted.isNull() || converted.depth() % 8 != 0) return {};
+    return converted;
+}
+
 }  // namespace
 
 bool CopyColourRect(const QImage& image, const FillRect& area, ByteGrid& out) {
@@ -59,20 +79,15 @@ bool PasteColourRect(QImage& image, const FillRect& area, const ByteGrid& pixels
     if (image.isNull() || !area.LiesInside(image.width(), image.height()) ||
         pixels.width() != area.width || pixels.height() != area.height || pixels.depth() != 3)
         return false;
-    const QImage::Format format = image.format();
-    QImage part = HasDirectRgb32Layout(format)
-                      ? QImage()
-                      : image.copy(ToQRect(area)).convertToFormat(QImage::Format_ARGB32);
-    for (std::int32_t row = 0; row < area.height; ++row) {
-        auto* line = part.isNull() ? reinterpret_cast<QRgb*>(image.scanLine(area.y + row)) + area.x
-                                   : reinterpret_cast<QRgb*>(part.scanLine(row));
-        const std::uint8_t* from = pixels.Row(row);
-        for (std::int32_t x = 0; x < area.width; ++x, from += 3)
-            line[x] = qRgba(from[2], from[1], from[0], qAlpha(line[x]));
+    if (HasDirectRgb32Layout(image.format())) {
+        for (std::int32_t row = 0; row < area.height; ++row) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(area.y + row)) + area.x;
+            OverlayRow(pixels.Row(row), line, line, area.width);
+        }
+        return true;
     }
-    if (part.isNull()) return true;
-    const QImage converted = part.convertToFormat(format);
-    if (converted.isNull() || converted.depth() % 8 != 0) return false;
+    const QImage converted = OverlaidInImageFormat(image, area, pixels);
+    if (converted.isNull()) return false;
     const auto rowBytes = static_cast<std::size_t>(area.width) * (converted.depth() / 8);
     const auto offset = static_cast<std::size_t>(area.x) * (converted.depth() / 8);
     for (std::int32_t row = 0; row < area.height; ++row)
@@ -135,10 +150,7 @@ bool QImagePicture::StageChanges(const FillRect& area, const ByteGrid& pixels) {
         for (std::int32_t row = 0; row < area.height; ++row) {
             const auto* now =
                 reinterpret_cast<const QRgb*>(image.constScanLine(area.y + row)) + area.x;
-            const std::uint8_t* from = pixels.Row(row);
-            for (std::int32_t x = 0; x < area.width; ++x, from += 3)
-                rowBuffer_[static_cast<std::size_t>(x)] =
-                    qRgba(from[2], from[1], from[0], qAlpha(now[x]));
+            OverlayRow(pixels.Row(row), now, rowBuffer_.data(), area.width);
             StageRow(reinterpret_cast<const std::uint8_t*>(now),
                      reinterpret_cast<const std::uint8_t*>(rowBuffer_.data()), area.y + row, area.x,
                      area.width, 4);
@@ -146,17 +158,9 @@ bool QImagePicture::StageChanges(const FillRect& area, const ByteGrid& pixels) {
         return true;
     }
 
-    // Other formats go through 32-bit colour and back, as a paste of the whole area would.
-    QImage part = image.copy(ToQRect(area)).convertToFormat(QImage::Format_ARGB32);
-    if (part.isNull()) return false;
-    for (std::int32_t row = 0; row < area.height; ++row) {
-        auto* line = reinterpret_cast<QRgb*>(part.scanLine(row));
-        const std::uint8_t* from = pixels.Row(row);
-        for (std::int32_t x = 0; x < area.width; ++x, from += 3)
-            line[x] = qRgba(from[2], from[1], from[0], qAlpha(line[x]));
-    }
-    const QImage converted = part.convertToFormat(image.format());
-    if (converted.isNull() || converted.depth() % 8 != 0) return false;
+    // Other formats go through 32-bit colour and back, as a paste of the whole area does.
+    const QImage converted = OverlaidInImageFormat(image, area, pixels);
+    if (converted.isNull()) return false;
     const std::int32_t bytesPerPixel = converted.depth() / 8;
     for (std::int32_t row = 0; row < area.height; ++row)
         StageRow(
