@@ -196,12 +196,7 @@ class Avx2Search {
                 CompareFullBatches(s + 1);
             }
         }
-        state.score = best_;
-        if (chosenOrder_ >= 0) state.chosen = DrawnIndex(in_, startState_, chosenOrder_);
-        state.randomState = ended_
-                                ? RandomJump::Of(2 * static_cast<std::uint32_t>(chosenOrder_ + 1))
-                                      .Apply(startState_)
-                                : chunkState;
+        FinishSearch(in_, startState_, best_, chosenOrder_, ended_, chunkState, state);
     }
 
   private:

@@ -111,12 +111,7 @@ class Avx512Search {
                 CompareFullBatches(s + 1);
             }
         }
-        state.score = best_;
-        if (chosenOrder_ >= 0) state.chosen = DrawnIndex(in_, startState_, chosenOrder_);
-        state.randomState = ended_
-                                ? RandomJump::Of(2 * static_cast<std::uint32_t>(chosenOrder_ + 1))
-                                      .Apply(startState_)
-                                : chunkState;
+        FinishSearch(in_, startState_, best_, chosenOrder_, ended_, chunkState, state);
     }
 
   private:
@@ -156,20 +151,17 @@ class Avx512Search {
     // The indices into the positions of the sixteen candidates drawn from `chunkState` on.
     VELMORA_AVX512 __m512i DrawIndices(std::uint32_t chunkState) const {
         const __m512i state = _mm512_set1_epi32(static_cast<int>(chunkState));
-        const __m512i fifteenBits = _mm512_set1_epi32(0x7FFF);
-        const __m512i high = _mm512_and_si512(
-            _mm512_srli_epi32(
-                _mm512_add_epi32(_mm512_mullo_epi32(state, _mm512_load_si512(kLaneJumps[0].data())),
-                                 _mm512_load_si512(kLaneJumps[1].data())),
-                16),
-            fifteenBits);
-        const __m512i low = _mm512_and_si512(
-            _mm512_srli_epi32(
-                _mm512_add_epi32(_mm512_mullo_epi32(state, _mm512_load_si512(kLaneJumps[2].data())),
-                                 _mm512_load_si512(kLaneJumps[3].data())),
-                16),
-            fifteenBits);
-        return Remainders(_mm512_or_si512(_mm512_slli_epi32(high, 15), low));
+        return Remainders(
+            _mm512_or_si512(_mm512_slli_epi32(DrawnValues(state, 0), 15), DrawnValues(state, 2)));
+    }
+
+    // The 15-bit values of one draw per lane: the draws whose jumps are rows `row` (multipliers)
+    // and `row` + 1 (increments) of kLaneJumps.
+    VELMORA_AVX512 static __m512i DrawnValues(__m512i state, int row) {
+        const __m512i next =
+            _mm512_add_epi32(_mm512_mullo_epi32(state, _mm512_load_si512(kLaneJumps[row].data())),
+                             _mm512_load_si512(kLaneJumps[row + 1].data()));
+        return _mm512_and_si512(_mm512_srli_epi32(next, 16), _mm512_set1_epi32(0x7FFF));
     }
 
     // The packed source words at `delta` from the positions in use.

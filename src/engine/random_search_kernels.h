@@ -67,6 +67,19 @@ inline std::uint32_t DrawnIndex(const RandomSearchInput& input, std::uint32_t st
     return FastRemainder(high * 32768u + low, input.positionCount, input.positionModulus);
 }
 
+// Ends a vector search: the best sum and, when a candidate became the best, its index. The
+// generator stands just after the draws of candidate `chosenOrder` when that one reached 0 and
+// ended the search, else at `endState`, the state after the last chunk drawn.
+inline void FinishSearch(const RandomSearchInput& input, std::uint32_t startState,
+                         std::int32_t best, int chosenOrder, bool ended, std::uint32_t endState,
+                         RandomSearchState& state) {
+    state.score = best;
+    if (chosenOrder >= 0) state.chosen = DrawnIndex(input, startState, chosenOrder);
+    state.randomState =
+        ended ? RandomJump::Of(2 * static_cast<std::uint32_t>(chosenOrder + 1)).Apply(startState)
+              : endState;
+}
+
 void RandomSearchPortable(const RandomSearchInput& input, RandomSearchState& state);
 void RandomSearchAvx512(const RandomSearchInput& input, RandomSearchState& state);
 void RandomSearchAvx2(const RandomSearchInput& input, RandomSearchState& state);
