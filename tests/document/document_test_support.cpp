@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "platform/command_ids.h"
 #include "platform/qimage_picture.h"
@@ -101,6 +102,14 @@ DocumentRig::DocumentRig() : doc(std::make_unique<CVelmoraDoc>()) {
 
 DocumentRig::~DocumentRig() {
     doc.reset();
+}
+
+void DocumentRig::HoldJobUntilStopRequested() {
+    CVelmoraDoc* held = doc.get();
+    doc->SetSeedClock([held] {
+        while (!held->StopRequested()) std::this_thread::yield();
+        return kSeed;
+    });
 }
 
 void DocumentRig::OpenPicture(int width, int height) {

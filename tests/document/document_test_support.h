@@ -52,6 +52,8 @@ struct DocumentRig {
     void OpenPicture(int width, int height);
     // Marks `hole` for filling with a source area around it, and gives the outline two points.
     void MarkHole(const FillRect& hole);
+    // Makes the next job wait where it takes its seed, before its loop, until a stop is asked for.
+    void HoldJobUntilStopRequested();
     // Runs the event loop until the document is idle again.
     void WaitForIdle();
     [[nodiscard]] QImage CurrentCopy() const;

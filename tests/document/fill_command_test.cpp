@@ -4,7 +4,6 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QSignalSpy>
-#include <thread>
 
 #include "../platform/qt_test_app.h"
 #include "document_test_support.h"
@@ -146,12 +145,7 @@ TEST(FillCommand, StopBeforeTheFirstEntryChangesNoPixel) {
     rig.OpenPicture(40, 40);
     rig.MarkHole({10, 10, 8, 8});
     const QImage before = rig.CurrentCopy();
-    CVelmoraDoc* doc = rig.doc.get();
-    // The job takes its seed before its loop: wait there until the stop has been asked for.
-    rig.doc->SetSeedClock([doc] {
-        while (!doc->StopRequested()) std::this_thread::yield();
-        return kSeed;
-    });
+    rig.HoldJobUntilStopRequested();
     JobRecord record(rig);
     ASSERT_TRUE(rig.router.Execute(ID_FILL_START));
     ASSERT_TRUE(rig.router.Execute(ID_FILL_STOP));

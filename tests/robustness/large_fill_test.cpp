@@ -65,11 +65,7 @@ class LargeFill : public ::testing::Test {
 QImage* LargeFill::picture_ = nullptr;
 
 TEST_F(LargeFill, StopWhileTheJobIsStillPreparing) {
-    CVelmoraDoc* doc = rig.doc.get();
-    rig.doc->SetSeedClock([doc] {
-        while (!doc->StopRequested()) std::this_thread::yield();
-        return kSeed;
-    });
+    rig.HoldJobUntilStopRequested();
     JobRecord record(rig);
     ASSERT_TRUE(rig.router.Execute(ID_FILL_START));
     ASSERT_TRUE(rig.router.Execute(ID_FILL_STOP));
