@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "document/image_file.h"
+#include "imagefile/image_file.h"
 #include "platform/qimage_picture.h"
 #include "view/selection_masks.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "document/image_file.h"
+#include "imagefile/image_file.h"
 #include "document/velmora_doc.h"
 #include "platform/message_boxes.h"
 

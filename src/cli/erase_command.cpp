@@ -6,7 +6,7 @@
 #include <optional>
 #include <thread>
 
-#include "document/image_file.h"
+#include "imagefile/image_file.h"
 #include "engine/fill_job.h"
 #include "platform/qimage_picture.h"
 #include "view/selection_masks.h"

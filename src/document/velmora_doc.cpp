@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "document/document_texts.h"
-#include "document/image_file.h"
+#include "imagefile/image_file.h"
 #include "platform/message_boxes.h"
 #include "platform/ribbon_status_bar.h"
 

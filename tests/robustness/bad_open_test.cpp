@@ -18,8 +18,8 @@
 #include "../document/document_test_support.h"
 #include "../platform/qt_test_app.h"
 #include "bad_pictures.h"
-#include "document/cut_short_check.h"
-#include "document/image_file.h"
+#include "imagefile/cut_short_check.h"
+#include "imagefile/image_file.h"
 #include "document_snapshot.h"
 #include "platform/command_ids.h"
 

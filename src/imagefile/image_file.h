@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+#include "imagefile/image_encoding.h"
+
 namespace velmora {
 
 // Texts shown when a picture cannot be read or written.
@@ -12,21 +14,13 @@ inline constexpr char kUnknownFormatText[] = "图像格式未知!";
 inline constexpr char kSaveFailedText[] = "保存图像失败!";
 
 struct OpenedImage {
-    QImage image;                        // in the decoded picture's own format (palettes expanded)
+    QImage image;                       // in the decoded picture's own format (palettes expanded)
     bool convertedFromPalette = false;  // it had a palette and now holds full colour
 };
 
 // Decodes any format Qt reads. A palette picture is converted to full colour so that filled
 // pixels keep their colours. Empty when the file cannot be read or decoded.
 std::optional<OpenedImage> OpenImageFile(const QString& path);
-
-// The writer chosen for an extension such as ".jpg": the first whose extension list contains the
-// upper-cased extension as a substring.
-struct ImageEncoder {
-    const char* format;      // Qt's format name
-    const char* extensions;  // "*.JPG;*.JPEG;..."
-};
-std::optional<ImageEncoder> FindEncoder(const QString& extension);
 
 enum class SaveOutcome {
     Saved,
@@ -35,8 +29,8 @@ enum class SaveOutcome {
     WriteFailed,    // "保存图像失败!"
 };
 
-// Writes the picture by the path's extension (JPEG at quality 100) through a temporary file that
-// replaces the target only when the writer succeeded, so a failed save leaves the old file intact.
+// Writes the picture by the path's extension: encoded in memory, then put on disk so that a
+// failed save leaves the old file intact.
 SaveOutcome SaveImageFile(const QImage& image, const QString& path);
 
 // The message for an outcome, or an empty string when none is shown.
