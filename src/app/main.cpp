@@ -4,9 +4,12 @@
 #include "app/res/images.h"
 #include "app/res/version_info.h"
 #include "app/velmora_app.h"
+#include "platform/interface_language.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    // Without Qt's translations its own buttons and dialogs stay English; the program still runs.
+    velmora::UseChineseInterface(application);
     QApplication::setOrganizationName(QStringLiteral("Halvard"));
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QString::fromLatin1(velmora::kFileVersion));

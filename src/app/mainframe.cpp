@@ -1,6 +1,7 @@
 #include "app/mainframe.h"
 
 #include <QCloseEvent>
+#include <QStatusTipEvent>
 
 #include "app/app_settings.h"
 #include "app/my_ribbon_bar.h"
@@ -59,6 +60,26 @@ void CMainFrame::SetView(QWidget* view) {
 
 void CMainFrame::SetDocumentTitle(const QString& title) {
     setWindowTitle(QStringLiteral("%1[*] - %2").arg(title, LoadString(AFX_IDS_APP_TITLE)));
+}
+
+bool CMainFrame::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::StatusTip:
+            hoverText_ = static_cast<QStatusTipEvent*>(event)->tip();
+            break;
+        case QEvent::WindowBlocked:
+        case QEvent::WindowUnblocked:
+            // A modal window takes the pointer without the hovered element hearing that it left,
+            // and gives it back wherever the pointer is then: the hover text would stay behind.
+            // Notices in the same place are left alone.
+            if (m_statusBar != nullptr && !hoverText_.isEmpty() &&
+                m_statusBar->currentMessage() == hoverText_)
+                m_statusBar->clearMessage();
+            break;
+        default:
+            break;
+    }
+    return QMainWindow::event(event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -67,6 +67,7 @@ class CMainFrame : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
   private:
     // mainframe_ribbon.cpp
@@ -92,6 +93,7 @@ class CMainFrame : public QMainWindow {
     std::vector<QAction*> recentActions_;
     CommandTarget commands_;
     std::function<bool()> closeQuery_;
+    QString hoverText_;  // the last hover text shown in the status bar
 };
 
 }  // namespace velmora

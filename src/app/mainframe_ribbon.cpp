@@ -1,8 +1,10 @@
 // The frame's ribbon: the application button with its menu and the category "主界面".
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QShortcut>
 #include <QToolButton>
+#include <QWidgetAction>
 
 #include "app/mainframe.h"
 #include "app/my_ribbon_bar.h"
@@ -17,6 +19,27 @@
 #include "platform/command_router.h"
 
 namespace velmora {
+
+namespace {
+
+// A caption over a group of menu entries. Some styles draw a menu section's text and some do
+// not; a label draws itself in all of them.
+QWidgetAction* MakeMenuCaption(const QString& text, QMenu* menu) {
+    auto* caption = new QWidgetAction(menu);
+    caption->setText(text);
+    auto* label = new QLabel(text, menu);
+    label->setObjectName(QStringLiteral("menuCaption"));
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    constexpr int kIndent = 8;
+    constexpr int kGap = 4;
+    label->setContentsMargins(kIndent, kGap, kIndent, kGap);
+    caption->setDefaultWidget(label);  // the action owns the label from here on
+    return caption;
+}
+
+}  // namespace
 
 void CMainFrame::ConfigureAction(int command, int label, const char* icon) {
     QAction* action = services_.router.Action(command);
@@ -55,7 +78,7 @@ QMenu* CMainFrame::BuildApplicationMenu() {
         ConfigureAction(entry.command, entry.label, entry.picture);
         menu->addAction(services_.router.Action(entry.command));
     }
-    menu->addSection(LoadString(IDS_RECENT_FILES));
+    menu->addAction(MakeMenuCaption(LoadString(IDS_RECENT_FILES), menu));
     const QIcon recentIcon = CommandIcon(QStringLiteral("recent"));
     for (int i = 0; i < services_.recentFiles.Capacity(); ++i) {
         QAction* action = services_.router.Action(ID_FILE_MRU_FILE1 + i);

@@ -5,9 +5,11 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "app/file_dialog_dates.h"
 #include "app/res/document_string.h"
 #include "app/res/resource_ids.h"
 #include "app/res/string_table.h"
+#include "platform/message_boxes.h"
 
 namespace velmora {
 
@@ -18,6 +20,9 @@ void SetDocumentFilters(QFileDialog& dialog) {
     const DocumentString document = DocumentString::Load();
     dialog.setNameFilters(document.DialogFilters());
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    // Qt's own dialog, not the desktop's: the desktop's speaks the system's language, Qt's the
+    // program's, with dates in the program's locale.
+    UseProgramLocaleDates(dialog);
 }
 
 }  // namespace
@@ -44,9 +49,12 @@ std::optional<QString> DialogUserPrompts::AskSavePath(QWidget* parent, const QSt
 
 UserPrompts::SaveChanges DialogUserPrompts::AskSaveChanges(QWidget* parent,
                                                            const QString& documentTitle) {
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        parent, LoadString(AFX_IDS_APP_TITLE), LoadString(AFX_IDP_ASK_TO_SAVE).arg(documentTitle),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    const std::unique_ptr<QMessageBox> box =
+        MakeMessageBox(parent, QMessageBox::Question, LoadString(AFX_IDS_APP_TITLE),
+                       LoadString(AFX_IDP_ASK_TO_SAVE).arg(documentTitle),
+                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box->setDefaultButton(QMessageBox::Yes);
+    const auto answer = static_cast<QMessageBox::StandardButton>(box->exec());
     if (answer == QMessageBox::Yes) return SaveChanges::Save;
     if (answer == QMessageBox::No) return SaveChanges::Discard;
     return SaveChanges::Cancel;

@@ -16,6 +16,8 @@ namespace {
 constexpr int kProgressWidth = 500;
 constexpr int kProgressHeight = 22;
 constexpr int kProgressMaximum = 100;
+static_assert(kProgressHeight <= RibbonStatusBar::kElementHeight,
+              "the status bar keeps its height only for elements it has room for");
 
 }  // namespace
 

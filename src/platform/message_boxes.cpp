@@ -1,7 +1,11 @@
 #include "message_boxes.h"
 
-#include <QMessageBox>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QStatusBar>
+#include <algorithm>
 
 namespace velmora {
 
@@ -9,10 +13,37 @@ namespace {
 QString ApplicationTitle() {
     return QStringLiteral("Velmora");
 }
+// Room for the window icon and the minimise, maximise and close buttons of the title bar.
+constexpr int kTitleBarButtonsWidth = 160;
+constexpr int kSmallestBoxWidth = 320;
 }  // namespace
 
+int MinimumMessageBoxWidth(const QString& title) {
+    // Title bars commonly draw their text bold in the application font or slightly larger.
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const int titleWidth = QFontMetrics(font).horizontalAdvance(title);
+    return std::max(kSmallestBoxWidth, titleWidth + kTitleBarButtonsWidth);
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, QMessageBox::Icon icon,
+                                            const QString& title, const QString& text,
+                                            QMessageBox::StandardButtons buttons) {
+    auto box = std::make_unique<QMessageBox>(icon, title, text, buttons, parent);
+    // The box fixes its own size from its layout's minimum when shown; a spacer across the
+    // layout's full width raises that minimum. The layout owns the spacer.
+    if (auto* const grid = qobject_cast<QGridLayout*>(box->layout())) {
+        grid->addItem(new QSpacerItem(MinimumMessageBoxWidth(title), 0, QSizePolicy::Minimum,
+                                      QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    return box;
+}
+
 void DialogMessageBoxes::ShowError(const QString& text) {
-    QMessageBox::critical(mainWindow_, ApplicationTitle(), text);
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox(
+        mainWindow_, QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok);
+    box->exec();
 }
 
 void DialogMessageBoxes::ShowNotice(const QString& text) {
@@ -26,7 +57,8 @@ void DialogMessageBoxes::ShowNotice(const QString& text) {
         bar->showMessage(text, kNoticeMilliseconds);
         return;
     }
-    QMessageBox::information(mainWindow_, ApplicationTitle(), text);
+    MakeMessageBox(mainWindow_, QMessageBox::Information, ApplicationTitle(), text, QMessageBox::Ok)
+        ->exec();
 }
 
 }  // namespace velmora

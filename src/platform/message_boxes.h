@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <memory>
 
 namespace velmora {
 
@@ -28,5 +30,14 @@ class DialogMessageBoxes final : public MessageBoxes {
   private:
     QPointer<QWidget> mainWindow_;
 };
+
+// A modal box the width of which leaves the window manager room for the whole title: a box sized
+// to a short text alone gets its title cut short in the title bar.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, QMessageBox::Icon icon,
+                                            const QString& title, const QString& text,
+                                            QMessageBox::StandardButtons buttons);
+
+// The narrowest a box may be for its title: the title's width plus the title bar's buttons.
+[[nodiscard]] int MinimumMessageBoxWidth(const QString& title);
 
 }  // namespace velmora

@@ -1,13 +1,33 @@
 #include "ribbon_status_bar.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QProgressBar>
+#include <QStyle>
 
 namespace velmora {
 
 RibbonStatusBar::RibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(false);
+    // An empty, invisible strut as tall as the tallest element: the bar is as high before a
+    // fill as during it, so the canvas above it does not move when the elements come and go.
+    auto* const strut = new QWidget(this);
+    strut->setObjectName(QStringLiteral("heightStrut"));
+    strut->setFixedSize(0, kElementHeight);
+    strut->setAttribute(Qt::WA_TransparentForMouseEvents);
+    addPermanentWidget(strut);
+    KeepStyleMargin();
+}
+
+void RibbonStatusBar::changeEvent(QEvent* event) {
+    QStatusBar::changeEvent(event);
+    if (event->type() == QEvent::StyleChange) KeepStyleMargin();
+}
+
+void RibbonStatusBar::KeepStyleMargin() {
+    const int margin = style()->pixelMetric(QStyle::PM_LayoutRightMargin, nullptr, this);
+    setContentsMargins(0, 0, margin, 0);
 }
 
 void RibbonStatusBar::AddDynamicElement(int id, std::unique_ptr<QWidget> element) {

@@ -15,6 +15,9 @@ class RibbonStatusBar : public QStatusBar {
     Q_OBJECT
 
   public:
+    // Elements up to this height fit without changing the bar's height.
+    static constexpr int kElementHeight = 22;
+
     explicit RibbonStatusBar(QWidget* parent = nullptr);
 
     // Takes ownership and shows the element at the right end. An element already present under
@@ -33,7 +36,13 @@ class RibbonStatusBar : public QStatusBar {
     // Paints the bar now, not at the next turn of the event loop.
     void RepaintNow();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    // The right margin a window's content keeps from its edge in the current style.
+    void KeepStyleMargin();
+
     std::map<int, QWidget*> elements_;  // children of the bar
 };
 

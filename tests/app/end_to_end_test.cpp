@@ -93,14 +93,21 @@ class EndToEndTest : public QObject {
 
         // Erase, then wait for the finish: label and progress bar come and go.
         app.Document()->SetSeedClock([] { return 2024u; });
+        // The status bar keeps its height throughout, so the canvas above it does not move.
+        const int barHeight = frame.StatusBar()->height();
+        const int canvasHeight = app.View()->height();
         RibbonButton* erase = FindButton(frame, ID_FILL_START);
         QVERIFY(erase->isEnabled());
         QTest::mouseClick(erase, Qt::LeftButton);
         QCOMPARE(frame.StatusBar()->ElementCount(), 2);
+        QApplication::processEvents();
+        QCOMPARE(frame.StatusBar()->height(), barHeight);
+        QCOMPARE(app.View()->height(), canvasHeight);
         QVERIFY(QTest::qWaitFor(
             [&] { return !app.Document()->Busy() && frame.StatusBar()->ElementCount() == 0; },
             600000));
         settle();
+        QCOMPARE(frame.StatusBar()->height(), barHeight);
         QVERIFY(frame.isWindowModified());
         const QImage filled = Rgb(*app.Document()->History().GetCurrent());
         QVERIFY(filled != photo);

@@ -2,13 +2,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QWhatsThis>
+#include <QWidgetAction>
 
 #include "app/mainframe.h"
 #include "app/my_ribbon_bar.h"
@@ -18,6 +23,7 @@
 #include "app_test_support.h"
 #include "document/velmora_doc.h"
 #include "platform/command_ids.h"
+#include "platform/ribbon_status_bar.h"
 #include "view/velmora_view.h"
 
 namespace velmora {
@@ -137,7 +143,9 @@ class RibbonTest : public QObject {
         QVERIFY(menu != nullptr);
         QStringList entries;
         for (const QAction* action : menu->actions()) {
-            if (action->isSeparator())
+            if (qobject_cast<const QWidgetAction*>(action) != nullptr)
+                entries << action->text();
+            else if (action->isSeparator())
                 entries << (action->text().isEmpty() ? QStringLiteral("-") : action->text());
             else
                 entries << QString::number(action->data().toInt());
@@ -155,6 +163,76 @@ class RibbonTest : public QObject {
         QCOMPARE(entries, expected);
         QCOMPARE(menu->actions()[0]->text(), QStringLiteral("打开(&O)..."));
         QCOMPARE(menu->actions().last()->text(), QStringLiteral("退出(&X)"));
+    }
+
+    void recentFilesCaptionIsDrawnInEveryLook() {
+        TestProgram program(FreshSettings());
+        QVERIFY(program.Start());
+        CMainFrame& frame = *program.App().MainFrame();
+        QMenu* menu = frame.RibbonBar()->ApplicationMenu();
+        for (const int look : {ID_VIEW_APPLOOK_WIN_2000, ID_VIEW_APPLOOK_WIN_XP,
+                               ID_VIEW_APPLOOK_OFF_2007_BLUE, ID_VIEW_APPLOOK_OFF_2007_BLACK}) {
+            frame.OnVisualStyle(look);
+            menu->popup(frame.mapToGlobal(QPoint(10, 10)));
+            QVERIFY(QTest::qWaitForWindowExposed(menu));
+            auto* caption = menu->findChild<QLabel*>(QStringLiteral("menuCaption"));
+            QVERIFY(caption != nullptr);
+            QVERIFY2(caption->isVisible(), qPrintable(QString::number(look)));
+            QCOMPARE(caption->text(), QStringLiteral("最近的文件"));
+            QVERIFY(caption->isEnabled());
+            // Ink of the text colour on the caption: the words are on screen, not just in a
+            // property.
+            const QImage picture = caption->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QColor ink = caption->palette().color(QPalette::WindowText);
+            const QColor paper = menu->palette().color(QPalette::Window);
+            int inked = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x) {
+                    const QColor c = picture.pixelColor(x, y);
+                    const int toInk = std::abs(c.red() - ink.red()) +
+                                      std::abs(c.green() - ink.green()) +
+                                      std::abs(c.blue() - ink.blue());
+                    const int toPaper = std::abs(c.red() - paper.red()) +
+                                        std::abs(c.green() - paper.green()) +
+                                        std::abs(c.blue() - paper.blue());
+                    if (toInk < toPaper) ++inked;
+                }
+            QVERIFY2(inked > 20,
+                     qPrintable(QStringLiteral("look %1: %2 inked pixels").arg(look).arg(inked)));
+            menu->hide();
+        }
+    }
+
+    void hoverTextLeavesWhenAModalWindowComesAndGoes() {
+        TestProgram program(FreshSettings());
+        QVERIFY(program.Start());
+        CMainFrame& frame = *program.App().MainFrame();
+        RibbonButton* undo = FindButton(frame, ID_EDIT_UNDO);
+        QVERIFY(undo != nullptr);
+        // Hovering a button shows its description; a modal window then opens and the pointer
+        // never comes back over the button.
+        QStatusTipEvent hover(undo->defaultAction()->statusTip());
+        QApplication::sendEvent(undo, &hover);
+        QCOMPARE(frame.StatusBar()->currentMessage(), QStringLiteral("撤消最后的动作"));
+        {
+            QDialog dialog(&frame);
+            dialog.setModal(true);
+            dialog.show();
+            QApplication::processEvents();
+        }
+        QApplication::processEvents();
+        QVERIFY(frame.StatusBar()->currentMessage().isEmpty());
+
+        // A notice in the same place is not hover text and stays.
+        frame.StatusBar()->showMessage(QStringLiteral("已转换"), 10000);
+        {
+            QDialog dialog(&frame);
+            dialog.setModal(true);
+            dialog.show();
+            QApplication::processEvents();
+        }
+        QApplication::processEvents();
+        QCOMPARE(frame.StatusBar()->currentMessage(), QStringLiteral("已转换"));
     }
 
     void rightClickOpensNoMenu() {

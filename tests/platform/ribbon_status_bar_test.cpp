@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QProgressBar>
+#include <QStyle>
+#include <QStyleFactory>
+#include <memory>
 
 #include "platform/message_boxes.h"
 #include "platform/ribbon_status_bar.h"
@@ -47,6 +51,43 @@ TEST(RibbonStatusBar, AddingUnderATakenIdentifierReplacesTheElement) {
     EXPECT_TRUE(first.isNull());
     EXPECT_EQ(bar.FindLabel(120)->text(), QStringLiteral("b"));
     EXPECT_EQ(bar.ElementCount(), 1);
+}
+
+TEST(RibbonStatusBar, KeepsItsHeightAndARightMarginWhileElementsComeAndGo) {
+    for (const char* styleName : {"Fusion", "Windows"}) {
+        const std::unique_ptr<QStyle> style(QStyleFactory::create(QString::fromLatin1(styleName)));
+        ASSERT_NE(style, nullptr) << styleName;
+        QMainWindow window;
+        window.setStyle(style.get());
+        auto* bar = new RibbonStatusBar;
+        bar->setStyle(style.get());
+        window.setStatusBar(bar);
+        window.setCentralWidget(new QWidget);
+        window.resize(800, 400);
+        window.show();
+        QApplication::processEvents();
+        const int emptyHeight = bar->height();
+        const int centralHeight = window.centralWidget()->height();
+
+        bar->AddDynamicElement(120, MakeStatusLabel(QStringLiteral("正在处理...")));
+        bar->AddDynamicElement(121,
+                               MakeStatusProgressBar(500, RibbonStatusBar::kElementHeight, 0, 100));
+        bar->RecalcLayout();
+        QApplication::processEvents();
+        EXPECT_EQ(bar->height(), emptyHeight) << styleName;
+        EXPECT_EQ(window.centralWidget()->height(), centralHeight) << styleName;
+        const QWidget* progress = bar->FindElement(121);
+        const int margin = style->pixelMetric(QStyle::PM_LayoutRightMargin);
+        ASSERT_GT(margin, 0) << styleName;
+        EXPECT_LE(progress->geometry().right(), bar->width() - 1 - margin)
+            << styleName << ": the bar keeps off the window's edge";
+
+        bar->RemoveElement(121);
+        bar->RemoveElement(120);
+        bar->RecalcLayout();
+        QApplication::processEvents();
+        EXPECT_EQ(bar->height(), emptyHeight) << styleName;
+    }
 }
 
 TEST(DialogMessageBoxes, NoticeGoesToTheStatusBarWithoutADialog) {

@@ -22,7 +22,7 @@ install(FILES ${VELMORA_APP_RES}/icons/README.md ${VELMORA_APP_RES}/icons/LICENS
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora/icons)
 
 # A Debian package of the installed files (`cpack -G DEB`). The Chinese texts of the whole user
-# interface need a CJK font, so one is a dependency.
+# interface need a CJK font, so one is a dependency, and Qt's own texts its Chinese translations.
 set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VENDOR "Halvard")
 set(CPACK_PACKAGE_CONTACT "support@halvard.example")
@@ -30,6 +30,6 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Removes unwanted objects from photographs
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), qt6-qpa-plugins, qt6-image-formats-plugins, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei")
+    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), qt6-qpa-plugins, qt6-image-formats-plugins, qt6-translations-l10n, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)

@@ -15,6 +15,7 @@
 #include "app/velmora_app.h"
 #include "document/velmora_doc.h"
 #include "platform/command_ids.h"
+#include "platform/interface_language.h"
 #include "platform/ribbon_status_bar.h"
 
 namespace {
@@ -43,6 +44,7 @@ int Fail(const QString& message) {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    velmora::UseChineseInterface(application);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setWindowIcon(velmora::ProgramIcon());
     const QStringList arguments = QApplication::arguments();
