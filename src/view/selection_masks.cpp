@@ -120,6 +120,20 @@ FillRect DeriveSourceRect(const FillRect& bounds, std::int32_t pictureWidth,
     return {clampInt(x), clampInt(y), clampInt(width), clampInt(height)};
 }
 
+FillRect ClipToPicture(const FillRect& rect, std::int32_t pictureWidth,
+                       std::int32_t pictureHeight) {
+    const auto clip = [](std::int64_t v, std::int32_t limit) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, limit));
+    };
+    const std::int32_t left = clip(rect.x, pictureWidth);
+    const std::int32_t top = clip(rect.y, pictureHeight);
+    const std::int32_t right =
+        clip(static_cast<std::int64_t>(rect.x) + std::max(rect.width, 0), pictureWidth);
+    const std::int32_t bottom =
+        clip(static_cast<std::int64_t>(rect.y) + std::max(rect.height, 0), pictureHeight);
+    return {left, top, right - left, bottom - top};
+}
+
 void PaintSourceMask(const ByteGrid& fillMask, const FillRect& sourceRect, ByteGrid& sourceMask) {
     sourceMask.Fill(kMaskSet);
     const std::int64_t left = std::max<std::int64_t>(sourceRect.x, 0);
@@ -148,7 +162,13 @@ bool BuildSelectionMasks(std::span<const GridPoint> outline, const ViewMapping& 
     RasteriseOutline(outline, masks.fillMask);
     masks.selectionBounds = OutlineBounds(outline);
     if (fromTracker) {
-        masks.sourceRect = mapping.ToImage(masks.trackerRect);
+        const FillRect asDrawn = mapping.ToImage(masks.trackerRect);
+        const FillRect onPicture =
+            ClipToPicture(asDrawn, masks.fillMask.width(), masks.fillMask.height());
+        // A rectangle off the picture altogether leaves the source where it was.
+        if (onPicture.width > 0 && onPicture.height > 0) masks.sourceRect = onPicture;
+        // The tracker shows the area the fill will use.
+        if (masks.sourceRect != asDrawn) masks.trackerRect = mapping.ToView(masks.sourceRect);
     } else {
         masks.sourceRect = DeriveSourceRect(masks.selectionBounds, masks.fillMask.width(),
                                             masks.fillMask.height());

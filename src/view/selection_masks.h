@@ -49,12 +49,17 @@ FillRect MarkedBounds(const ByteGrid& mask);
 FillRect DeriveSourceRect(const FillRect& bounds, std::int32_t pictureWidth,
                           std::int32_t pictureHeight);
 
+// The part of a rectangle that lies on a picture of the given size (empty when none does).
+FillRect ClipToPicture(const FillRect& rect, std::int32_t pictureWidth, std::int32_t pictureHeight);
+
 // 255 everywhere except inside `sourceRect` (clipped to the mask), and 255 again on every marked
 // pixel of `fillMask`.
 void PaintSourceMask(const ByteGrid& fillMask, const FillRect& sourceRect, ByteGrid& sourceMask);
 
 // Rebuilds `masks` from a selection outline of a picture of the masks' size. With `fromTracker`
-// the source rectangle is read from `masks.trackerRect` (not clamped); otherwise it is derived from
+// the source rectangle is read from `masks.trackerRect` and clipped to the picture, and the
+// tracker shrinks to the clipped rectangle when it reached off the picture (one entirely off the
+// picture keeps the previous source rectangle); otherwise the source rectangle is derived from
 // the selection and the tracker rectangle is set to show it. Needs more than two points and masks
 // of equal size; returns false and changes nothing otherwise.
 bool BuildSelectionMasks(std::span<const GridPoint> outline, const ViewMapping& mapping,

@@ -17,6 +17,7 @@ class CanvasTrackerTest : public QObject {
     void rubberBandTogglesHandlesOnlyOverTheTracker();
     void shiftPressBesideThePictureIsIgnored();
     void hiddenTrackerCannotBeGrabbed();
+    void trackerMovedPartlyOffThePictureStillFills();
     void fromTrackerAtZoomTwoScrolled();
     void starLeavesItsCentreOut();
     void sourceRectangleAtTheEdgesAndWide_data();
@@ -81,6 +82,31 @@ void CanvasTrackerTest::resizeStopsAtTheMinimumAndNeverInverts() {
     canvas.Drag({52, 77}, {22, 47}, kShift);
     QCOMPARE(canvas.doc().SourceTracker().rect, (ViewRect{20, 45, 100, 125}));
     QCOMPARE(canvas.doc().SourceRect(), (FillRect{20, 45, 80, 80}));
+}
+
+void CanvasTrackerTest::trackerMovedPartlyOffThePictureStillFills() {
+    Canvas canvas;
+    QImage picture = UniformPicture(400, 300);
+    for (int y = 90; y < 110; ++y)
+        for (int x = 115; x < 145; ++x) picture.setPixel(x, y, kRed);
+    QVERIFY(canvas.Open(picture));
+    canvas.Show({600, 400});
+    canvas.DragRectangle({100, 80}, {160, 120});
+    QCOMPARE(canvas.doc().SourceTracker().rect, (ViewRect{50, 75, 210, 125}));
+
+    // Dragged up and left until a good part of it hangs over the picture's corner.
+    canvas.Drag({150, 100}, {60, 20}, kShift);
+    QCOMPARE(canvas.doc().SourceRect(), (FillRect{0, 0, 120, 45}));
+    // The tracker shows what the fill uses.
+    QCOMPARE(canvas.doc().SourceTracker().rect, (ViewRect{0, 0, 120, 45}));
+
+    canvas.Command(ID_FILL_START);
+    QTRY_VERIFY_WITH_TIMEOUT(!canvas.doc().Busy(), 60000);
+    const QImage& filled = *canvas.doc().History().GetCurrent();
+    int red = 0;
+    for (int y = 90; y < 110; ++y)
+        for (int x = 115; x < 145; ++x) red += filled.pixel(x, y) == kRed ? 1 : 0;
+    QCOMPARE(red, 0);
 }
 
 void CanvasTrackerTest::escapeOrRightButtonCancelTracking() {

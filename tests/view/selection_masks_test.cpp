@@ -57,18 +57,33 @@ TEST(SelectionMasks, SourceRectangleWideningNearEdgesAndForWideSelections) {
     EXPECT_EQ(DeriveSourceRect({100, 100, 300, 20}, 1000, 300), (FillRect{0, 95, 600, 30}));
 }
 
-TEST(SelectionMasks, FromTrackerAtZoomTwoScrolledIsNotClamped) {
+TEST(SelectionMasks, FromTrackerIsKeptOnThePicture) {
     SelectionMasks masks = EmptyMasks(400, 300);
     masks.trackerRect = {10, 20, 210, 120};
     ASSERT_TRUE(BuildSelectionMasks(Rectangle({40, 20}, {60, 40}), {2.0f, 30, 0}, true, masks));
     EXPECT_EQ(masks.sourceRect, (FillRect{20, 10, 100, 50}));
-    EXPECT_EQ(masks.trackerRect, (ViewRect{10, 20, 210, 120})) << "the tracker is left alone";
+    EXPECT_EQ(masks.trackerRect, (ViewRect{10, 20, 210, 120}))
+        << "a tracker on the picture is left alone";
 
+    // Off the top left corner: the source is the part on the picture, and the tracker says so.
     masks.trackerRect = {-100, -40, 300, 60};
     ASSERT_TRUE(BuildSelectionMasks(Rectangle({40, 20}, {60, 40}), {1.0f, 0, 0}, true, masks));
-    EXPECT_EQ(masks.sourceRect, (FillRect{-100, -40, 400, 100}));
-    EXPECT_EQ(*masks.sourceMask.At({0, 0}), 0) << "clipped when painted";
+    EXPECT_EQ(masks.sourceRect, (FillRect{0, 0, 300, 60}));
+    EXPECT_EQ(masks.trackerRect, (ViewRect{0, 0, 300, 60}));
+    EXPECT_EQ(*masks.sourceMask.At({0, 0}), 0);
     EXPECT_EQ(*masks.sourceMask.At({300, 0}), 255);
+
+    // Off the bottom right, zoomed and scrolled.
+    masks.trackerRect = {700, 500, 900, 700};
+    ASSERT_TRUE(BuildSelectionMasks(Rectangle({40, 20}, {60, 40}), {2.0f, 30, 20}, true, masks));
+    EXPECT_EQ(masks.sourceRect, (FillRect{365, 260, 35, 40}));
+    EXPECT_EQ(masks.trackerRect, (ViewRect{700, 500, 770, 580}));
+
+    // Off the picture altogether: the source stays where it was.
+    masks.trackerRect = {-500, -500, -300, -300};
+    ASSERT_TRUE(BuildSelectionMasks(Rectangle({40, 20}, {60, 40}), {1.0f, 0, 0}, true, masks));
+    EXPECT_EQ(masks.sourceRect, (FillRect{365, 260, 35, 40}));
+    EXPECT_EQ(masks.trackerRect, (ViewRect{365, 260, 400, 300}));
 }
 
 TEST(SelectionMasks, TrackerFollowsZoomAndScroll) {
