@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <cstdint>
 #include <optional>
@@ -46,6 +47,9 @@ class CVelmoraView : public QAbstractScrollArea {
     [[nodiscard]] std::int32_t DragVertex() const { return dragVertex_; }
     // The rectangle the pointer is kept in (client pixels), while it is kept.
     [[nodiscard]] std::optional<QRect> Confinement() const { return confinement_; }
+    // The canvas holds the pointer: it is confined, and its window is the active one with no
+    // modal window over it. Any other window can be worked while the canvas does not.
+    [[nodiscard]] bool HoldsPointer() const;
     // The source tracker is on screen: a closed outline and no fill running.
     [[nodiscard]] bool TrackerShown() const;
     [[nodiscard]] bool TrackingSourceRect() const { return tracker_.Tracking(); }
@@ -64,6 +68,8 @@ class CVelmoraView : public QAbstractScrollArea {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // view_painting.cpp
@@ -88,6 +94,8 @@ class CVelmoraView : public QAbstractScrollArea {
     void Confine(const QRect& confinement);
     void ReleaseConfinement();
     [[nodiscard]] QPoint Confined(QPoint view) const;
+    // Takes or gives up the pointer grab as the confinement and the window's state require.
+    void SyncPointerGrab();
 
     // view_tracker_input.cpp
     void StartSourceTracking(QPoint view, const QRect& confinement);
@@ -99,6 +107,7 @@ class CVelmoraView : public QAbstractScrollArea {
     RectTracker tracker_;
     std::int32_t dragVertex_ = 0;
     std::optional<QRect> confinement_;
+    QPointer<QWidget> watchedWindow_;  // told us when modal windows come and go
     QPoint lastPointer_;
     int wheelRemainder_ = 0;
 };

@@ -1,5 +1,6 @@
 // The selection tools: building and editing the outline with the mouse, Escape, the cursor and
 // keeping the pointer on the picture while an outline is drawn.
+#include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -244,13 +245,57 @@ void CVelmoraView::UpdateCursor(QPoint view, Qt::KeyboardModifiers modifiers) {
 void CVelmoraView::Confine(const QRect& confinement) {
     if (confinement.isEmpty()) return;
     confinement_ = confinement;
-    viewport()->grabMouse();
+    // The top-level window hears of modal windows over it; the canvas follows along.
+    if (watchedWindow_ != window()) {
+        if (watchedWindow_ != nullptr) watchedWindow_->removeEventFilter(this);
+        watchedWindow_ = window();
+        watchedWindow_->installEventFilter(this);
+    }
+    SyncPointerGrab();
 }
 
 void CVelmoraView::ReleaseConfinement() {
     if (!confinement_) return;
     confinement_.reset();
-    viewport()->releaseMouse();
+    SyncPointerGrab();
+}
+
+bool CVelmoraView::HoldsPointer() const {
+    if (!confinement_ || !isVisible() || !isActiveWindow()) return false;
+    const QWidget* const modal = QApplication::activeModalWidget();
+    return modal == nullptr || modal == window();
+}
+
+void CVelmoraView::SyncPointerGrab() {
+    // A grab kept while another window is in front would leave that window deaf to the mouse.
+    if (HoldsPointer()) {
+        if (QWidget::mouseGrabber() != viewport()) viewport()->grabMouse();
+    } else if (QWidget::mouseGrabber() == viewport()) {
+        viewport()->releaseMouse();
+    }
+}
+
+void CVelmoraView::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange) SyncPointerGrab();
+}
+
+bool CVelmoraView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == watchedWindow_) {
+        switch (event->type()) {
+            case QEvent::WindowBlocked:
+            case QEvent::WindowUnblocked:
+            case QEvent::WindowActivate:
+            case QEvent::WindowDeactivate:
+            case QEvent::Hide:
+                SyncPointerGrab();
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 QPoint CVelmoraView::Confined(QPoint view) const {

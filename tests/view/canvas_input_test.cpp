@@ -1,5 +1,6 @@
 // The selection tools driven through the canvas: every state of an outline (empty, anchor, open,
 // closed, point drag), the rules of each press, move and release, cursors and dropped files.
+#include <QDialog>
 #include <QMimeData>
 #include <QUrl>
 
@@ -12,6 +13,7 @@ class CanvasInputTest : public QObject {
     Q_OBJECT
 
   private slots:
+    void pointerHeldOnlyWhileTheWindowIsActiveAndUnblocked();
     void polygonOpensFollowsSnapsAndCloses();
     void escapeAndRightPressCancel();
     void rectangleAnchorThenDrag();
@@ -347,6 +349,52 @@ void CanvasInputTest::droppedFilesOpenTheFirst() {
     QApplication::sendEvent(canvas.viewport(), &drop);
     QCOMPARE(canvas.doc().ImageSize(), QSize(120, 50));
     QVERIFY(canvas.doc().PathName().endsWith(QStringLiteral("first.png")));
+}
+
+void CanvasInputTest::pointerHeldOnlyWhileTheWindowIsActiveAndUnblocked() {
+    Canvas canvas;
+    QVERIFY(canvas.Open(UniformPicture(400, 300)));
+    canvas.Show({600, 400});
+    canvas.view().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&canvas.view()));
+
+    canvas.Click({50, 50});  // a polygon begins: the pointer stays on the picture
+    QVERIFY(canvas.view().Confinement());
+    QCOMPARE(QWidget::mouseGrabber(), canvas.viewport());
+
+    {
+        // A modal window (Ctrl+O's dialog, an error box) must get the mouse.
+        QDialog dialog(&canvas.view());
+        dialog.setModal(true);
+        dialog.show();
+        QApplication::processEvents();
+        QCOMPARE(QWidget::mouseGrabber(), nullptr);
+        QVERIFY(!canvas.view().HoldsPointer());
+        QVERIFY2(canvas.view().Confinement(), "the outline is still being drawn");
+    }
+    canvas.view().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&canvas.view()));
+    QCOMPARE(QWidget::mouseGrabber(), canvas.viewport());
+
+    // Another window in front, modal or not, frees the pointer until the canvas comes back.
+    QWidget other;
+    other.resize(100, 100);
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    canvas.view().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&canvas.view()));
+    QCOMPARE(QWidget::mouseGrabber(), canvas.viewport());
+
+    canvas.Key(Qt::Key_Escape);
+    QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    // Without a confinement, coming back takes nothing.
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    canvas.view().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&canvas.view()));
+    QCOMPARE(QWidget::mouseGrabber(), nullptr);
 }
 
 QTEST_MAIN(CanvasInputTest)
