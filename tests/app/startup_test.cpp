@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -268,6 +269,28 @@ class StartupTest : public QObject {
         const QString text = QString::fromUtf8(page.readAll());
         QVERIFY(text.contains(QStringLiteral("lang=\"zh-CN\"")));
         QVERIFY(text.contains(QStringLiteral("擦除")));
+    }
+
+    void helpPageSaysHowTheLookIsChosen() {
+        // The page's own example, written where it says, gives the look it names.
+        QFile page(QStringLiteral(VELMORA_SOURCE_DIR "/src/app/help/velmora.html"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(page.readAll());
+        const QString example = QStringLiteral("[Workspace]\nApplicationLook=212");
+        QVERIFY(text.contains(example));
+        QVERIFY(text.contains(QStringLiteral("~/.config/Halvard/Velmora.conf")));
+        QVERIFY(text.contains(QStringLiteral("<td>212</td><td>Windows XP</td>")));
+
+        QTemporaryDir dir;
+        const QString settings = dir.filePath(QStringLiteral("Velmora.conf"));
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(example.toUtf8() + "\n");
+        file.close();
+        TestProgram program(settings);
+        QVERIFY(program.Start());
+        QCOMPARE(program.App().m_nVisualStyle, 212);
+        QCOMPARE(QApplication::style()->name().toLower(), QStringLiteral("windows"));
     }
 };
 
