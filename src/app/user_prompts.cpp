@@ -5,7 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "app/file_dialog_dates.h"
+#include "app/file_dialog_language.h"
 #include "app/res/document_string.h"
 #include "app/res/resource_ids.h"
 #include "app/res/string_table.h"
@@ -22,7 +22,7 @@ void SetDocumentFilters(QFileDialog& dialog) {
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     // Qt's own dialog, not the desktop's: the desktop's speaks the system's language, Qt's the
     // program's, with dates in the program's locale.
-    UseProgramLocaleDates(dialog);
+    UseProgramLanguage(dialog);
 }
 
 }  // namespace

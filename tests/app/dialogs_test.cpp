@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/file_dialog_dates.h"
+#include "app/file_dialog_language.h"
 #include "platform/interface_language.h"
 
 namespace velmora {
@@ -25,7 +25,7 @@ class DialogsTest : public QObject {
 
     void fileDialogSpeaksChinese() {
         QFileDialog dialog(nullptr, QStringLiteral("打开"));
-        UseProgramLocaleDates(dialog);
+        UseProgramLanguage(dialog);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         QVERIFY(dialog.testOption(QFileDialog::DontUseNativeDialog));
@@ -50,7 +50,7 @@ class DialogsTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         QFileDialog dialog(nullptr, QStringLiteral("打开"), dir.path());
-        UseProgramLocaleDates(dialog);
+        UseProgramLanguage(dialog);
         auto* files = dialog.findChild<QFileSystemModel*>();
         QVERIFY(files != nullptr);
         QAbstractProxyModel* shown = dialog.proxyModel();
