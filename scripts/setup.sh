@@ -6,6 +6,7 @@ set -euo pipefail
 VELMORA_PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev
+  libgif-dev libimagequant-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk clang libclang-rt-14-dev
   desktop-file-utils appstream time

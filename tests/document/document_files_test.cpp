@@ -121,6 +121,15 @@ TEST_F(DocumentFiles, SavesRoundTripByExtension) {
     EXPECT_TRUE(rig.messages.errors.empty());
 }
 
+TEST_F(DocumentFiles, SavesGif) {
+    rig.OpenPicture(33, 17);
+    ASSERT_TRUE(rig.doc->OnSaveDocument(Path("out.gif")));
+    EXPECT_TRUE(rig.messages.errors.empty());
+    QImageReader reader(Path("out.gif"));
+    EXPECT_EQ(reader.format(), "gif");
+    EXPECT_EQ(reader.read().size(), QSize(33, 17));
+}
+
 TEST_F(DocumentFiles, JpegIsWrittenAtQualityHundred) {
     rig.OpenPicture(48, 32);
     const QImage picture = StateZero(*rig.doc);

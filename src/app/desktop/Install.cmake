@@ -30,6 +30,6 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Removes unwanted objects from photographs
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), qt6-qpa-plugins, qt6-image-formats-plugins, qt6-translations-l10n, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei")
+    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), qt6-qpa-plugins, qt6-image-formats-plugins, qt6-translations-l10n, libgif7, libimagequant0, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)
