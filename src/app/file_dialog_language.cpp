@@ -7,12 +7,14 @@
 #include <QIdentityProxyModel>
 #include <QLocale>
 #include <QTreeView>
+#include <algorithm>
 
 namespace velmora {
 
 namespace {
 
-// The file model's columns of kinds and of modification dates.
+// The file model's columns of sizes, kinds and modification dates.
+constexpr int kSizeColumn = 1;
 constexpr int kKindColumn = 2;
 constexpr int kDateColumn = 3;
 
@@ -41,9 +43,13 @@ void UseProgramLanguage(QFileDialog& dialog) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The dialog keeps the proxy; it goes with the dialog.
     dialog.setProxyModel(new ProgramLanguageProxy(&dialog));
-    // Room for a whole date in the detail view.
-    if (auto* const details = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+    // Room for whole sizes and dates in the detail view.
+    constexpr int kDialogWidth = 720;
+    dialog.resize(std::max(dialog.width(), kDialogWidth), dialog.height());
+    if (auto* const details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        details->header()->setSectionResizeMode(kSizeColumn, QHeaderView::ResizeToContents);
         details->header()->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
+    }
 }
 
 }  // namespace velmora
