@@ -6,15 +6,7 @@
 
 namespace velmora {
 
-namespace {
-
-constexpr int kRandomCandidates = 500;
-
-std::uint32_t PackColour(const std::array<std::uint8_t, 8>& colour) {
-    return colour[0] | (std::uint32_t{colour[1]} << 8) | (std::uint32_t{colour[2]} << 16);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 FillEngine::FillEngine()
     : neighbours_(std::make_unique<NeighbourSet>()), kernel_(FastestSupportedKernel()) {}
@@ -123,7 +115,7 @@ void FillEngine::PrepareProbes() {
         if (std::abs(offset.x) > SourcePixels::kGuard || std::abs(offset.y) > SourcePixels::kGuard)
             probesWithinGuard_ = false;
         probes_.delta[entry - 1] = offset.y * source_.stride() + offset.x;
-        probes_.colour[entry - 1] = PackColour(set.colour[entry]);
+        probes_.colour[entry - 1] = PackColour(set.colour[entry].data());
     }
 }
 
@@ -155,10 +147,11 @@ void FillEngine::ScoreNeighbourCandidates(std::int32_t index) {
                                                               positions.data(), count, sums.data());
     for (int c = 0; c < count && bestMatch_.score != 0; ++c) {
         const auto entry = static_cast<std::size_t>(c);
-        const std::int32_t sum = summed ? sums[entry]
-                                 : probesWithinGuard_
-                                     ? SumWithinGuard(positions[entry], bestMatch_.score)
-                                     : SumBounded(candidates[entry], bestMatch_.score);
+        const std::int32_t sum =
+            summed ? sums[entry]
+            : probesWithinGuard_
+                ? SumWithinGuard(probes_, positions[entry], bestMatch_.score)
+                : SumBounded(&set.offset[1], probes_, candidates[entry], bestMatch_.score);
         if (sum < bestMatch_.score) bestMatch_ = {sum, candidates[entry]};
         *triedGrid.At(candidates[entry]) = index;
     }
@@ -182,12 +175,17 @@ void FillEngine::ScoreRandomCandidates() {
         const std::uint32_t low = random.Draw();
         const GridPoint candidate =
             sourcePoints[FastRemainder(high * 32768u + low, sourceCount, sourceModulus_)];
-        const std::int32_t sum = SumBounded(candidate, bestMatch_.score);
+        const std::int32_t sum =
+            SumBounded(&neighbours_->offset[1], probes_, candidate, bestMatch_.score);
         if (sum < bestMatch_.score) bestMatch_ = {sum, candidate};
     }
 }
 
 RandomSearchInput FillEngine::SearchInput() const {
+    return SearchInput(probes_);
+}
+
+RandomSearchInput FillEngine::SearchInput(const ProbeSet& probes) const {
     return {source_.pixels(),
             source_.positions(),
             source_.positionCount(),
@@ -196,21 +194,22 @@ RandomSearchInput FillEngine::SearchInput() const {
             costBytesValid_ ? costLowBytes_.data() : nullptr,
             costBytesValid_ ? costHighBytes_.data() : nullptr,
             3 * differenceTable[DifferenceTable::kUncomparable],
-            &probes_,
+            &probes,
             kRandomCandidates,
             prefetch_};
 }
 
 // The sum of a usable candidate whose neighbours all lie within the guard border, stopping once
 // it reaches `best`.
-std::int32_t FillEngine::SumWithinGuard(std::int32_t position, std::int32_t best) const {
+std::int32_t FillEngine::SumWithinGuard(const ProbeSet& probes, std::int32_t position,
+                                        std::int32_t best) const {
     const std::int32_t* costs = differenceTable.Centre();
     const std::int32_t uncomparable = 3 * differenceTable[DifferenceTable::kUncomparable];
     std::int32_t sum = 0;
-    for (std::int32_t j = 0; j < probes_.count && sum < best; ++j) {
+    for (std::int32_t j = 0; j < probes.count && sum < best; ++j) {
         const auto entry = static_cast<std::size_t>(j);
-        const std::uint32_t word = source_.At(position + probes_.delta[entry]);
-        const std::uint32_t colour = probes_.colour[entry];
+        const std::uint32_t word = source_.At(position + probes.delta[entry]);
+        const std::uint32_t colour = probes.colour[entry];
         if ((word & kUsableWordBits) == 0) {
             sum += uncomparable;
             continue;
@@ -222,24 +221,25 @@ std::int32_t FillEngine::SumWithinGuard(std::int32_t position, std::int32_t best
     return sum;
 }
 
-// The same for any usable candidate, testing each neighbour position against the grid's bounds.
-std::int32_t FillEngine::SumBounded(GridPoint candidate, std::int32_t best) const {
-    const NeighbourSet& set = *neighbours_;
+// The same for any usable candidate, testing each neighbour position against the grid's bounds;
+// `offsets` are the probes' neighbour offsets.
+std::int32_t FillEngine::SumBounded(const GridPoint* offsets, const ProbeSet& probes,
+                                    GridPoint candidate, std::int32_t best) const {
     const std::int32_t* costs = differenceTable.Centre();
     const std::int32_t uncomparable = 3 * differenceTable[DifferenceTable::kUncomparable];
     std::int32_t sum = 0;
-    for (std::int32_t j = 1; j < set.count && sum < best; ++j) {
+    for (std::int32_t j = 0; j < probes.count && sum < best; ++j) {
         const auto entry = static_cast<std::size_t>(j);
-        const GridPoint s = candidate + set.offset[entry];
+        const GridPoint s = candidate + offsets[entry];
         const std::uint32_t word = source_.Contains(s) ? source_.At(source_.Index(s)) : 0u;
         if ((word & kUsableWordBits) == 0) {
             sum += uncomparable;
             continue;
         }
-        const auto& colour = set.colour[entry];
-        for (int k = 0; k < 3; ++k)
-            sum += costs[static_cast<int>(colour[static_cast<std::size_t>(k)]) -
-                         static_cast<int>((word >> (8 * k)) & 0xFF)];
+        const std::uint32_t colour = probes.colour[entry];
+        for (int shift = 0; shift < 24; shift += 8)
+            sum += costs[static_cast<int>((colour >> shift) & 0xFF) -
+                         static_cast<int>((word >> shift) & 0xFF)];
     }
     return sum;
 }

@@ -16,6 +16,14 @@
 
 namespace velmora {
 
+// Random candidates a search scores at most (two draws each).
+inline constexpr int kRandomCandidates = 500;
+
+// Blue, green and red in the low three bytes.
+inline std::uint32_t PackColour(const std::uint8_t* colour) {
+    return colour[0] | (std::uint32_t{colour[1]} << 8) | (std::uint32_t{colour[2]} << 16);
+}
+
 // The nearest known pixels around the pixel being filled; entry 0 is always the target itself.
 struct NeighbourSet {
     static constexpr int kCapacity = 1000;
@@ -32,6 +40,23 @@ struct BestMatch {
 
     std::int32_t score = kUnscored;
     GridPoint position;
+};
+
+// One fill-order entry's search, worked out from the grids as they stand without changing them,
+// so that several entries can be searched at once; CommitSearch applies it.
+struct EntrySearch {
+    std::int32_t index = 0;
+    GridPoint target;
+    // dx² + dy² of the farthest offset the walk examined: a pixel of the work area nearer than
+    // this (or at the same distance) may have changed what the search read.
+    std::int64_t reachSquare = 0;
+    // The neighbours but the target: offsets for the bounds-checked sums, probes for the rest.
+    std::array<GridPoint, ProbeSet::kCapacity> offsets{};
+    ProbeSet probes;
+    bool withinGuard = true;
+    BestMatch best;
+    std::uint32_t randomStart = 0;  // the generator before the random phase
+    std::uint32_t randomEnd = 0;    // and after it
 };
 
 // The engine's working state: the grids copied from the picture, the pixel lists, the tables and
@@ -72,6 +97,17 @@ class FillEngine {
     // match when its sum is strictly smaller.
     void ScoreCandidate(GridPoint candidate);
 
+    // The search of entry `index` up to its random phase: the neighbourhood walk and the
+    // candidates the neighbours propose. It only reads the engine, so several threads may run it
+    // at once while nothing else changes. False when the walk needs offsets not generated yet
+    // (extend offsetList and search again).
+    [[nodiscard]] bool SearchNeighbours(std::int32_t index, EntrySearch& search) const;
+    // The random phase from generator state `state`; nothing is drawn when the neighbours already
+    // gave a perfect score. Reads only, like SearchNeighbours.
+    void SearchRandom(EntrySearch& search, std::uint32_t state) const;
+    // Applies a search: the target becomes known and filled with its best match.
+    void CommitSearch(const EntrySearch& search);
+
     [[nodiscard]] const NeighbourSet& neighbours() const { return *neighbours_; }
     [[nodiscard]] const BestMatch& bestMatch() const { return bestMatch_; }
 
@@ -86,8 +122,11 @@ class FillEngine {
     void ScoreNeighbourCandidates(std::int32_t index);
     void ScoreRandomCandidates();
     [[nodiscard]] RandomSearchInput SearchInput() const;
-    [[nodiscard]] std::int32_t SumWithinGuard(std::int32_t position, std::int32_t best) const;
-    [[nodiscard]] std::int32_t SumBounded(GridPoint candidate, std::int32_t best) const;
+    [[nodiscard]] RandomSearchInput SearchInput(const ProbeSet& probes) const;
+    [[nodiscard]] std::int32_t SumWithinGuard(const ProbeSet& probes, std::int32_t position,
+                                              std::int32_t best) const;
+    [[nodiscard]] std::int32_t SumBounded(const GridPoint* offsets, const ProbeSet& probes,
+                                          GridPoint candidate, std::int32_t best) const;
     [[nodiscard]] bool IsUsableSource(GridPoint p) const {
         return sourceGrid.Contains(p) && *sourceMaskGrid.At(p) != 0;
     }

@@ -5,6 +5,8 @@
 #include <new>
 
 #include "fill_engine.h"
+#include "parallel_fill.h"
+#include "usable_cores.h"
 
 namespace velmora {
 
@@ -47,8 +49,9 @@ void ListPixels(FillEngine& engine) {
     }
 }
 
-// Steps up to the fill loop. False when the job has nothing to do or cannot read its inputs.
-bool PrepareJob(FillEngine& engine, FillJob& job, FillRect& workRect) {
+}  // namespace
+
+bool PrepareFillJob(FillEngine& engine, FillJob& job, FillRect& workRect) {
     if (job.image == nullptr || job.fillMask == nullptr || job.sourceMask == nullptr) return false;
     workRect = WorkRectangle(job.selectionBounds, job.image->Width(), job.image->Height());
     if (!job.image->ReadColour(workRect, engine.workGrid)) return false;
@@ -71,6 +74,8 @@ bool PrepareJob(FillEngine& engine, FillJob& job, FillRect& workRect) {
     engine.StartSearches();
     return true;
 }
+
+namespace {
 
 void FillLoop(FillEngine& engine, FillJob& job, const FillRect& workRect) {
     const auto length = static_cast<std::int64_t>(engine.markedPoints.size());
@@ -113,8 +118,12 @@ void RunFillJob(FillEngine& engine, FillJob& job) {
     job.stats = {};
     try {
         FillRect workRect;
-        if (PrepareJob(engine, job, workRect)) {
-            FillLoop(engine, job, workRect);
+        if (PrepareFillJob(engine, job, workRect)) {
+            const int threads = job.threads > 0 ? job.threads : UsableCores();
+            if (threads > 1)
+                RunParallelFillLoop(engine, job, workRect, threads);
+            else
+                FillLoop(engine, job, workRect);
             job.image->WriteColour(workRect, engine.workGrid, WriteBack::Final);
         }
     } catch (const std::bad_alloc&) {

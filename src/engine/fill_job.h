@@ -22,6 +22,12 @@ struct FillJobStats {
     std::int64_t sources = 0;  // usable source pixels (likewise)
     std::int64_t progressReports = 0;
     std::int64_t entriesFilled = 0;  // fill-order entries processed
+    // With more than one thread: batches of entries, searches done again after an earlier entry
+    // of their batch filled a pixel they had read, and searches set aside because the generator's
+    // state had moved (searched again in the next batch).
+    std::int64_t batches = 0;
+    std::int64_t searchesRedone = 0;
+    std::int64_t searchesDiscarded = 0;
 };
 
 // One run of the engine: everything it reads from the document, borrowed for the job's duration,
@@ -40,6 +46,9 @@ struct FillJob {
     std::function<void(int commandId)> post;
     // Seconds since 1970 by default; tests and the command line give a fixed seed instead.
     std::function<std::uint32_t()> seedClock;
+    // Threads that fill together; 0 = as many as the process may run at once (UsableCores).
+    // Every count gives the same picture.
+    int threads = 0;
 
     FillJobStats stats;
 };
@@ -51,6 +60,11 @@ FillRect WorkRectangle(const FillRect& selectionBounds, std::int32_t pictureWidt
 
 // The progress step for a fill order of `length` entries: a report before every step-th entry.
 std::int64_t ProgressStep(std::int64_t length);
+
+// The job's steps up to its fill loop: reads the picture and masks into `engine`, lists the pixels,
+// builds the tables and the fill order and starts the searches. False when the job has nothing
+// to do or cannot read its inputs (the loop is then skipped).
+bool PrepareFillJob(FillEngine& engine, FillJob& job, FillRect& workRect);
 
 // Runs the whole job on `engine`. Every way out clears `busy` and then posts ID_FILL_FINISHED.
 void RunFillJob(FillEngine& engine, FillJob& job);

@@ -43,11 +43,17 @@ std::int64_t OffsetRings::FullSize() const {
            (2 * static_cast<std::int64_t>(height_) - 1);
 }
 
+bool OffsetRings::Complete() const {
+    const std::int64_t maxX = static_cast<std::int64_t>(width_) - 1;
+    const std::int64_t maxY = static_cast<std::int64_t>(height_) - 1;
+    return width_ < 1 || height_ < 1 || reachedSquare_ >= maxX * maxX + maxY * maxY;
+}
+
 bool OffsetRings::Extend() {
+    if (Complete()) return false;
     const std::int64_t maxX = static_cast<std::int64_t>(width_) - 1;
     const std::int64_t maxY = static_cast<std::int64_t>(height_) - 1;
     const std::int64_t lastSquare = maxX * maxX + maxY * maxY;
-    if (width_ < 1 || height_ < 1 || reachedSquare_ >= lastSquare) return false;
 
     // The band holds every offset with low < dx² + dy² <= high; it adds a quarter to the area
     // reached, so that no more than that is generated beyond what a walk needs.

@@ -24,6 +24,8 @@ class OffsetRings {
 
     [[nodiscard]] std::int32_t width() const { return width_; }
     [[nodiscard]] std::int32_t height() const { return height_; }
+    // True when the whole list has been generated.
+    [[nodiscard]] bool Complete() const;
     // The length of the full list.
     [[nodiscard]] std::int64_t FullSize() const;
 

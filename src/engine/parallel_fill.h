@@ -1,0 +1,24 @@
+#pragma once
+
+#include "grid_point.h"
+
+namespace velmora {
+
+class FillEngine;
+struct FillJob;
+
+// The fill loop on `threads` threads (at least 2, the calling one included), giving exactly the
+// picture, the progress write-backs and the stop behaviour of the one-thread loop.
+//
+// The loop goes through the fill order in batches that never cross a progress step. Every thread
+// first searches the neighbours of the batch's entries against the grids as the batch found them;
+// that tells which entries end on a perfect score and draw nothing, so the generator's state at
+// the start of every other entry's random phase (1000 draws each) is known, and the random phases
+// run in parallel too. The entries are then committed one by one in fill order. An entry whose
+// walk examined a pixel that an earlier entry of the batch has just filled is searched again
+// there; an entry whose random phase started from a state that turned out wrong (an earlier
+// random phase reached a perfect score) ends the batch, and the next batch starts with it. Only
+// committed entries ever reach the grids.
+void RunParallelFillLoop(FillEngine& engine, FillJob& job, const FillRect& workRect, int threads);
+
+}  // namespace velmora

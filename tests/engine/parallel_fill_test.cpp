@@ -1,0 +1,222 @@
+// The fill on several threads against the one-thread fill and the reference engine: the same
+// pixels, the same progress pictures and the same picture after a stop, whatever the count.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/bgr_image.h"
+#include "engine/fill_engine.h"
+#include "engine/fill_job.h"
+#include "engine/reference/reference_fill_engine.h"
+#include "engine/source_pixels.h"
+#include "generated_jobs.h"
+
+namespace velmora {
+namespace {
+
+using testing::Dice;
+using testing::Inputs;
+using testing::Outcome;
+
+constexpr int kMostThreads = 8;
+
+Outcome RunThreads(const Inputs& in, int threads, std::optional<int> stopAfter = std::nullopt,
+                   bool keepProgress = false) {
+    return testing::Run(
+        in,
+        [threads](FillJob& job) {
+            FillEngine engine;
+            job.threads = threads;
+            RunFillJob(engine, job);
+            return engine.markedPoints;
+        },
+        stopAfter, keepProgress);
+}
+
+Outcome RunReference(const Inputs& in) {
+    return testing::Run(in, [](FillJob& job) {
+        reference::ReferenceFillEngine engine;
+        reference::RunReferenceFillJob(engine, job);
+        return engine.markedPoints;
+    });
+}
+
+bool SamePixels(const ByteGrid& a, const ByteGrid& b) {
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::equal(a.begin(), a.end(), b.begin());
+}
+
+void ExpectSame(const Outcome& out, const Outcome& expected) {
+    EXPECT_EQ(out.stats.marked, expected.stats.marked);
+    EXPECT_EQ(out.stats.sources, expected.stats.sources);
+    EXPECT_EQ(out.stats.progressReports, expected.stats.progressReports);
+    EXPECT_EQ(out.stats.entriesFilled, expected.stats.entriesFilled);
+    EXPECT_TRUE(out.fillOrder == expected.fillOrder) << "fill order";
+    EXPECT_TRUE(SamePixels(out.picture, expected.picture)) << "final picture";
+}
+
+void ExpectSameProgress(const Outcome& out, const Outcome& expected) {
+    ASSERT_EQ(out.progressPictures.size(), expected.progressPictures.size());
+    for (std::size_t p = 0; p < out.progressPictures.size(); ++p)
+        EXPECT_TRUE(SamePixels(out.progressPictures[p], expected.progressPictures[p]))
+            << "progress picture " << p;
+}
+
+// A hole far wider than the search's guard border: early walks deep inside it reach far, beyond
+// the offsets generated so far.
+Inputs DeepHole(std::uint32_t seed) {
+    Dice dice(seed);
+    Inputs in;
+    const FillRect hole{18, 15, 2 * SourcePixels::kGuard + 8, 2 * SourcePixels::kGuard + 4};
+    const std::int32_t width = hole.width + 36;
+    const std::int32_t height = hole.height + 30;
+    in.picture = testing::MakePicture(dice, width, height);
+    in.selectionBounds = hole;
+    in.fillMask.SetSize(width, height, 1);
+    in.fillMask.Fill(0);
+    in.sourceMask.SetSize(width, height, 1);
+    in.sourceMask.Fill(0);
+    for (std::int32_t y = hole.y; y < hole.y + hole.height; ++y)
+        for (std::int32_t x = hole.x; x < hole.x + hole.width; ++x)
+            *in.fillMask.At({x, y}) = *in.sourceMask.At({x, y}) = 255;
+    in.sourceRect = {0, 0, width, height};
+    in.seed = dice.Next();
+    in.description = "deep hole " + std::to_string(seed);
+    return in;
+}
+
+struct Totals {
+    std::int64_t redone = 0;
+    std::int64_t discarded = 0;
+    std::int64_t batches = 0;
+
+    void Add(const FillJobStats& stats) {
+        redone += stats.searchesRedone;
+        discarded += stats.searchesDiscarded;
+        batches += stats.batches;
+    }
+};
+
+// Every count of `counts` against one thread and, when `withReference`, the reference engine.
+void ExpectSameAtThreadCounts(const Inputs& in, const std::vector<int>& counts, Totals& totals,
+                              bool withReference = true) {
+    SCOPED_TRACE(in.description);
+    const Outcome one = RunThreads(in, 1, std::nullopt, true);
+    if (withReference) ExpectSame(one, RunReference(in));
+    for (const int threads : counts) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        const Outcome out = RunThreads(in, threads, std::nullopt, true);
+        ExpectSame(out, one);
+        ExpectSameProgress(out, one);
+        totals.Add(out.stats);
+    }
+}
+
+TEST(ParallelFill, EveryThreadCountGivesTheOneThreadAndReferencePixels) {
+    Totals totals;
+    for (std::uint32_t caseSeed = 201; caseSeed <= 224; ++caseSeed)
+        ExpectSameAtThreadCounts(testing::MakeInputs(caseSeed), {2, 3, 4, 5, 6, 7, kMostThreads},
+                                 totals);
+    // Each path of the commit must have been taken, or the cases prove little.
+    EXPECT_GT(totals.batches, 1000);
+    EXPECT_GT(totals.redone, 0) << "entries that read what an earlier entry of their batch wrote";
+    EXPECT_GT(totals.discarded, 0) << "random phases that ended early on a perfect score";
+}
+
+// (The one-thread fill of such holes is checked against the reference engine elsewhere.)
+TEST(ParallelFill, DeepHolesGiveTheOneThreadPixels) {
+    Totals totals;
+    for (std::uint32_t seed : {3u, 9u})
+        ExpectSameAtThreadCounts(DeepHole(seed), {2, 5, kMostThreads}, totals, false);
+    EXPECT_GT(totals.redone, 0);
+}
+
+TEST(ParallelFill, AStopAtAProgressStepKeepsTheOneThreadPicture) {
+    for (std::uint32_t caseSeed = 231; caseSeed <= 236; ++caseSeed) {
+        const Inputs in = testing::MakeInputs(caseSeed);
+        SCOPED_TRACE(in.description);
+        for (const int stopAfter : {1, 2, 17, 60}) {
+            const Outcome one = RunThreads(in, 1, stopAfter);
+            for (const int threads : {2, 3, kMostThreads}) {
+                SCOPED_TRACE(std::to_string(threads) + " threads, stop after " +
+                             std::to_string(stopAfter));
+                ExpectSame(RunThreads(in, threads, stopAfter), one);
+            }
+        }
+    }
+}
+
+// The picture of a one-thread fill after its first `entries` entries.
+ByteGrid OneThreadPrefix(const Inputs& in, std::int64_t entries) {
+    BgrImage image;
+    image.pixels().SetSize(in.picture.width(), in.picture.height(), 3);
+    std::copy(in.picture.begin(), in.picture.end(), image.pixels().begin());
+    std::atomic<bool> busy{false};
+    std::atomic<bool> stop{false};
+    FillJob job;
+    job.image = &image;
+    job.fillMask = &in.fillMask;
+    job.sourceMask = &in.sourceMask;
+    job.selectionBounds = in.selectionBounds;
+    job.sourceRect = in.sourceRect;
+    job.busy = &busy;
+    job.stopRequested = &stop;
+    job.seedClock = [seed = in.seed] { return seed; };
+    FillEngine engine;
+    FillRect workRect;
+    if (PrepareFillJob(engine, job, workRect)) {
+        for (std::int64_t i = 0; i < entries; ++i)
+            engine.SynthesizePixel(static_cast<std::int32_t>(i));
+        image.WriteColour(workRect, engine.workGrid, WriteBack::Final);
+        engine.FinishSearches();
+    }
+    return std::move(image.pixels());
+}
+
+// A larger job stopped from another thread at random moments: whatever it got to, the picture is
+// the one-thread picture after as many entries.
+TEST(ParallelFill, AStopAtARandomMomentKeepsTheOneThreadPrefix) {
+    Inputs in = DeepHole(5);
+    Dice dice(77);
+    int midway = 0;
+    for (int run = 0; run < 8; ++run) {
+        const int threads = 2 + run % (kMostThreads - 1);
+        SCOPED_TRACE(std::to_string(threads) + " threads, run " + std::to_string(run));
+        BgrImage image;
+        image.pixels().SetSize(in.picture.width(), in.picture.height(), 3);
+        std::copy(in.picture.begin(), in.picture.end(), image.pixels().begin());
+        std::atomic<bool> busy{false};
+        std::atomic<bool> stop{false};
+        FillJob job;
+        job.image = &image;
+        job.fillMask = &in.fillMask;
+        job.sourceMask = &in.sourceMask;
+        job.selectionBounds = in.selectionBounds;
+        job.sourceRect = in.sourceRect;
+        job.busy = &busy;
+        job.stopRequested = &stop;
+        job.post = [](int) {};
+        job.seedClock = [seed = in.seed] { return seed; };
+        job.threads = threads;
+        FillEngine engine;
+        std::thread worker([&] { RunFillJob(engine, job); });
+        std::this_thread::sleep_for(std::chrono::microseconds(dice.Between(0, 30000)));
+        stop = true;
+        worker.join();
+        const std::int64_t entries = job.stats.entriesFilled;
+        if (entries > 0 && entries < 2 * job.stats.marked) ++midway;
+        EXPECT_TRUE(SamePixels(image.pixels(), OneThreadPrefix(in, entries)))
+            << "after " << entries << " entries";
+    }
+    EXPECT_GT(midway, 0) << "some stops must land inside the fill";
+}
+
+}  // namespace
+}  // namespace velmora
