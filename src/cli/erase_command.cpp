@@ -158,6 +158,7 @@ int RunErase(const EraseOptions& options, EraseStreams streams, std::atomic<bool
         if (command == ID_FILL_PROGRESS) progress.Report(job.stats);
     };
     if (options.seed) job.seedClock = [seed = *options.seed] { return seed; };
+    job.threads = options.threads;
 
     QElapsedTimer timer;
     timer.start();

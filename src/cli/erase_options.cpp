@@ -18,6 +18,9 @@ std::optional<std::vector<std::int32_t>> ParseIntegers(const QString& text) {
     return values;
 }
 
+// More threads than any processor offers only cost memory and meetings.
+constexpr int kMostThreads = 1024;
+
 ParsedEraseArguments Fail(const QString& message) {
     return {std::nullopt, message};
 }
@@ -27,7 +30,7 @@ ParsedEraseArguments Fail(const QString& message) {
 QString EraseUsage() {
     return QStringLiteral(
         "usage: velmora-erase INPUT -o OUTPUT (--rect X0,Y0,X1,Y1 | --polygon X,Y,X,Y,... | "
-        "--mask MASK) [--source-rect X,Y,W,H] [--seed N] [--quiet]");
+        "--mask MASK) [--source-rect X,Y,W,H] [--seed N] [--threads N] [--quiet]");
 }
 
 std::vector<GridPoint> RectangleOutline(GridPoint from, GridPoint to) {
@@ -97,6 +100,14 @@ ParsedEraseArguments ParseEraseArguments(const QStringList& arguments) {
             if (!ok || seed > std::numeric_limits<std::uint32_t>::max())
                 return Fail(QStringLiteral("--seed needs a number from 0 to 4294967295"));
             options.seed = static_cast<std::uint32_t>(seed);
+        } else if (argument == QLatin1String("--threads")) {
+            const auto text = value();
+            bool ok = false;
+            const int threads = text ? text->toInt(&ok) : 0;
+            if (!ok || threads < 1 || threads > kMostThreads)
+                return Fail(
+                    QStringLiteral("--threads needs a number from 1 to %1").arg(kMostThreads));
+            options.threads = threads;
         } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
             return Fail(QStringLiteral("unknown option %1").arg(argument));
         } else if (options.input.isEmpty()) {

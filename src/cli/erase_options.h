@@ -21,6 +21,7 @@ struct EraseOptions {
     QString maskPath;
     std::optional<FillRect> sourceRect;
     std::optional<std::uint32_t> seed;
+    int threads = 0;  // 0: as many as the process may run at once
     bool quiet = false;
     bool helpRequested = false;
 };

@@ -208,6 +208,7 @@ void ParallelFill::Commit() {
         state = slot.search.randomEnd;
     }
     committedEnd_ = begin_ + k;
+    job_.stats.entriesFilled = committedEnd_;
     randomState_ = state;
 }
 

@@ -35,7 +35,10 @@ QString InConformance(const QString& file) {
     return QStringLiteral(VELMORA_CONFORMANCE_DIR "/") + file;
 }
 
-TEST(Conformance, EveryReferenceFillMatchesBitForBit) {
+// The fill gives the same pixels on any number of threads, more than the processors included.
+class Conformance : public ::testing::TestWithParam<int> {};
+
+TEST_P(Conformance, EveryReferenceFillMatchesBitForBit) {
     const std::vector<ReferenceCase> cases = LoadCases();
     ASSERT_GE(cases.size(), 10u) << "reference cases missing from " VELMORA_CONFORMANCE_DIR;
     QTemporaryDir scratch;
@@ -48,7 +51,9 @@ TEST(Conformance, EveryReferenceFillMatchesBitForBit) {
                               output,
                               QStringLiteral("--seed"),
                               c.seed,
-                              QStringLiteral("--quiet")};
+                              QStringLiteral("--quiet"),
+                              QStringLiteral("--threads"),
+                              QString::number(GetParam())};
         if (c.selection.startsWith(QStringLiteral("rect:")))
             arguments << QStringLiteral("--rect") << c.selection.mid(5);
         else
@@ -64,6 +69,8 @@ TEST(Conformance, EveryReferenceFillMatchesBitForBit) {
         EXPECT_EQ(testing::DifferentPixels(QImage(output), QImage(InConformance(c.expected))), 0);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(ThreadCounts, Conformance, ::testing::Values(1, 2, 3, 8));
 
 }  // namespace
 }  // namespace velmora

@@ -21,6 +21,7 @@ TEST(EraseOptions, RectangleBecomesTheClosedFivePointOutline) {
     EXPECT_EQ(parsed.options->output, QStringLiteral("out.png"));
     EXPECT_FALSE(parsed.options->seed);
     EXPECT_FALSE(parsed.options->sourceRect);
+    EXPECT_EQ(parsed.options->threads, 0) << "as many threads as the process may run";
 }
 
 TEST(EraseOptions, PolygonIsClosedAndOptionsAreRead) {
@@ -33,6 +34,15 @@ TEST(EraseOptions, PolygonIsClosedAndOptionsAreRead) {
     EXPECT_EQ(parsed.options->seed, 4294967295u);
     EXPECT_EQ(parsed.options->sourceRect, (FillRect{-10, 20, 80, 40}));
     EXPECT_TRUE(parsed.options->quiet);
+}
+
+TEST(EraseOptions, ThreadCountIsReadFromOneUp) {
+    for (const char* count : {"1", "3", "64"}) {
+        const auto parsed = ParseEraseArguments(
+            Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--threads", count}));
+        ASSERT_TRUE(parsed.options) << parsed.error.toStdString();
+        EXPECT_EQ(parsed.options->threads, QString::fromUtf8(count).toInt());
+    }
 }
 
 TEST(EraseOptions, MalformedOrMissingArgumentsAreRefusedWithOneLine) {
@@ -49,6 +59,12 @@ TEST(EraseOptions, MalformedOrMissingArgumentsAreRefusedWithOneLine) {
         Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--mask", "m.png"}),
         Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--seed", "-1"}),
         Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--seed", "4294967296"}),
+        Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--threads", "0"}),
+        Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--threads", "-2"}),
+        Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--threads", "two"}),
+        Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--threads", "1.5"}),
+        Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--threads", "100000"}),
+        Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--threads"}),
         Args({"in.png", "-o", "out.png", "--rect", "1,2,3,4", "--frobnicate"}),
         Args({"in.png", "other.png", "-o", "out.png", "--rect", "1,2,3,4"}),
         Args({"in.png", "-o", "out.png", "--rect"}),
