@@ -11,6 +11,7 @@
 namespace velmora {
 
 class FillEngine;
+struct FillTrace;
 
 // Commands a fill job posts to its receiver (the main window, or the console).
 inline constexpr int ID_FILL_FINISHED = 1025;
@@ -49,6 +50,8 @@ struct FillJob {
     // Threads that fill together; 0 = as many as the process may run at once (UsableCores).
     // Every count gives the same picture.
     int threads = 0;
+    // When set, a fill on several threads records how long each piece of its work took.
+    FillTrace* trace = nullptr;
 
     FillJobStats stats;
 };

@@ -1,11 +1,10 @@
 #include "parallel_fill.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
-#include <barrier>
-#include <latch>
+#include <chrono>
 #include <new>
-#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -23,9 +22,49 @@ constexpr std::int64_t kBatchPerThread = 48;
 
 constexpr RandomJump kRandomPhaseJump = RandomJump::Of(2 * kRandomCandidates);
 
+using Clock = std::chrono::steady_clock;
+
+float MicrosSince(Clock::time_point start) {
+    return std::chrono::duration<float, std::micro>(Clock::now() - start).count();
+}
+
 std::int64_t SquaredLength(GridPoint o) {
     return std::int64_t{o.x} * o.x + std::int64_t{o.y} * o.y;
 }
+
+// The work of one round (one phase of one batch) is handed out through one word: the round's
+// number, its kind, its number of items and the next item to claim. Whoever claims item k of a
+// round reads the round from the same word, so a thread that arrives late can never mistake an
+// old round for the current one.
+class Ticket {
+  public:
+    enum Kind : std::uint64_t { Neighbours = 0, Random = 1, Finished = 2 };
+
+    static constexpr std::uint64_t Make(std::uint64_t round, Kind kind, std::int64_t count) {
+        return (round << kRoundShift) | (std::uint64_t{kind} << kKindShift) |
+               (static_cast<std::uint64_t>(count) << kCountShift);
+    }
+    static constexpr std::int64_t Item(std::uint64_t t) {
+        return static_cast<std::int64_t>(t & kItemMask);
+    }
+    static constexpr std::int64_t Count(std::uint64_t t) {
+        return static_cast<std::int64_t>((t >> kCountShift) & kCountMask);
+    }
+    static constexpr Kind KindOf(std::uint64_t t) {
+        return static_cast<Kind>((t >> kKindShift) & 3u);
+    }
+    static constexpr bool HasWork(std::uint64_t t) { return Item(t) < Count(t); }
+
+    // Items per round at most, and claims beyond them (one per waiting thread) still fit.
+    static constexpr std::int64_t kMostItems = (std::int64_t{1} << 20) - 1;
+
+  private:
+    static constexpr int kCountShift = 24;
+    static constexpr int kKindShift = 44;
+    static constexpr int kRoundShift = 46;
+    static constexpr std::uint64_t kItemMask = (std::uint64_t{1} << kCountShift) - 1;
+    static constexpr std::uint64_t kCountMask = (std::uint64_t{1} << 20) - 1;
+};
 
 class ParallelFill {
   public:
@@ -35,7 +74,8 @@ class ParallelFill {
           workRect_(workRect),
           threads_(threads),
           length_(static_cast<std::int64_t>(engine.markedPoints.size())),
-          slots_(static_cast<std::size_t>(kBatchPerThread * threads)) {}
+          slots_(static_cast<std::size_t>(
+              std::min<std::int64_t>(kBatchPerThread * threads, Ticket::kMostItems))) {}
 
     void Run();
 
@@ -44,21 +84,20 @@ class ParallelFill {
         EntrySearch search;
         std::uint32_t plannedStart = 0;  // the generator's state the random phase starts from
         bool walked = false;             // false: the walk needs offsets not generated yet
-    };
-
-    // The barrier's completion: every thread has arrived and waits while this runs alone.
-    struct PhaseEnd {
-        ParallelFill* fill;
-        void operator()() const noexcept { fill->EndPhase(); }
+        std::array<float, 2> micros{};   // of each round's work on it, when tracing
     };
 
     void Help();
     void RunBatches();
-    void SearchNeighboursOfBatch();
-    void SearchRandomOfBatch();
-    void EndPhase() noexcept;
+    // Hands out a round, works on it too and returns when all its items are done.
+    void RunRound(Ticket::Kind kind, std::int64_t count);
+    // Claims and works items of the round `ticket` names while there are any; returns the word
+    // as last seen.
+    std::uint64_t WorkOn(std::uint64_t ticket);
+    void DoItem(Ticket::Kind kind, std::int64_t k);
     void PlanDraws();
     void Commit();
+    void Record(float aloneMicros);
     void SearchAlone(Slot& slot, std::uint32_t state);
     [[nodiscard]] bool ReadsCommitted(std::int64_t k) const;
 
@@ -69,21 +108,16 @@ class ParallelFill {
     const std::int64_t length_;
     std::vector<Slot> slots_;
 
-    // The batch, set by the calling thread while the others wait.
+    // Written by the calling thread only, before the round that reads them is handed out.
     std::int64_t begin_ = 0;
     std::int64_t end_ = 0;
-    bool finished_ = false;
-    std::atomic<std::int64_t> next_{0};  // the next entry of the batch to claim in a phase
-
-    // Set in the completions.
-    int phase_ = 0;
     std::int64_t committedEnd_ = 0;
     bool stopped_ = false;
-    bool outOfMemory_ = false;
     std::uint32_t randomState_ = 0;
 
-    std::latch started_{1};
-    std::optional<std::barrier<PhaseEnd>> barrier_;
+    std::uint64_t round_ = 0;
+    std::atomic<std::uint64_t> ticket_{Ticket::Make(0, Ticket::Neighbours, 0)};
+    std::atomic<std::int64_t> done_{0};  // items of the current round finished
 };
 
 void ParallelFill::Run() {
@@ -95,27 +129,66 @@ void ParallelFill::Run() {
     } catch (const std::system_error&) {
         // Fewer threads than asked for give the same picture, only later.
     }
-    barrier_.emplace(static_cast<std::ptrdiff_t>(helpers.size()) + 1, PhaseEnd{this});
-    started_.count_down();
-    RunBatches();
-    finished_ = true;
-    barrier_->arrive_and_wait();
+    bool outOfMemory = false;
+    try {
+        RunBatches();
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+    ticket_.store(Ticket::Make(++round_, Ticket::Finished, 0), std::memory_order_release);
+    ticket_.notify_all();
     helpers.clear();  // joins
-    job_.stats.entriesFilled = committedEnd_;
     engine_.random.Seed(randomState_);
-    if (outOfMemory_) throw std::bad_alloc();
+    if (outOfMemory) throw std::bad_alloc();
 }
 
 void ParallelFill::Help() {
-    started_.wait();
+    std::uint64_t seen = ticket_.load(std::memory_order_acquire);
     for (;;) {
-        barrier_->arrive_and_wait();
-        if (finished_) return;
-        SearchNeighboursOfBatch();
-        barrier_->arrive_and_wait();
-        SearchRandomOfBatch();
-        barrier_->arrive_and_wait();
+        if (Ticket::KindOf(seen) == Ticket::Finished) return;
+        if (Ticket::HasWork(seen)) {
+            seen = WorkOn(seen);
+            continue;
+        }
+        // Idle: look again for a while (rounds follow each other within microseconds), then
+        // sleep until the word changes.
+        for (int spin = 0; spin < 2000 && seen == ticket_.load(std::memory_order_acquire); ++spin)
+            std::this_thread::yield();
+        ticket_.wait(seen, std::memory_order_acquire);
+        seen = ticket_.load(std::memory_order_acquire);
     }
+}
+
+std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
+    while (Ticket::HasWork(ticket)) {
+        ticket = ticket_.fetch_add(1, std::memory_order_acq_rel);
+        if (!Ticket::HasWork(ticket)) break;
+        DoItem(Ticket::KindOf(ticket), Ticket::Item(ticket));
+        done_.fetch_add(1, std::memory_order_release);
+        ++ticket;
+    }
+    return ticket_.load(std::memory_order_acquire);
+}
+
+void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t k) {
+    Slot& slot = slots_[static_cast<std::size_t>(k)];
+    const std::int64_t index = begin_ + k;
+    const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+    if (kind == Ticket::Neighbours)
+        slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(index), slot.search);
+    else if (slot.walked)
+        engine_.SearchRandom(slot.search, slot.plannedStart);
+    if (job_.trace != nullptr) slot.micros[kind] = MicrosSince(start);
+}
+
+void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t count) {
+    done_.store(0, std::memory_order_relaxed);
+    const std::uint64_t ticket = Ticket::Make(++round_, kind, count);
+    ticket_.store(ticket, std::memory_order_release);
+    ticket_.notify_all();
+    WorkOn(ticket);
+    // What is left are items that other threads claimed and are still working on.
+    while (done_.load(std::memory_order_acquire) != count) std::this_thread::yield();
 }
 
 void ParallelFill::RunBatches() {
@@ -124,6 +197,8 @@ void ParallelFill::RunBatches() {
     while (committedEnd_ < length_) {
         const std::int64_t i = committedEnd_;
         if (job_.stopRequested->load(std::memory_order_acquire)) return;
+        auto alone = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+        float aloneMicros = 0;
         if (i % step == 0) {
             job_.image->WriteColour(workRect_, engine_.workGrid, WriteBack::Progress);
             ++job_.stats.progressReports;
@@ -131,47 +206,29 @@ void ParallelFill::RunBatches() {
         }
         begin_ = i;
         end_ = std::min({length_, i + batchLimit, (i / step + 1) * step});
-        next_.store(0, std::memory_order_relaxed);
-        barrier_->arrive_and_wait();
-        SearchNeighboursOfBatch();
-        barrier_->arrive_and_wait();
-        SearchRandomOfBatch();
-        barrier_->arrive_and_wait();
+        const bool tracing = job_.trace != nullptr;
+        if (tracing) aloneMicros += MicrosSince(alone);
+        RunRound(Ticket::Neighbours, end_ - begin_);
+        if (tracing) alone = Clock::now();
+        PlanDraws();
+        if (tracing) aloneMicros += MicrosSince(alone);
+        RunRound(Ticket::Random, end_ - begin_);
+        if (tracing) alone = Clock::now();
+        Commit();
         ++job_.stats.batches;
-        if (stopped_ || outOfMemory_) return;
+        if (tracing) Record(aloneMicros + MicrosSince(alone));
+        if (stopped_) return;
     }
 }
 
-void ParallelFill::SearchNeighboursOfBatch() {
-    for (;;) {
-        const std::int64_t k = next_.fetch_add(1, std::memory_order_relaxed);
-        if (begin_ + k >= end_) return;
-        Slot& slot = slots_[static_cast<std::size_t>(k)];
-        slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(begin_ + k), slot.search);
+void ParallelFill::Record(float aloneMicros) {
+    FillTrace::Batch& batch = job_.trace->batches.emplace_back();
+    for (std::int64_t k = 0; k < end_ - begin_; ++k) {
+        const Slot& slot = slots_[static_cast<std::size_t>(k)];
+        batch.neighbourMicros.push_back(slot.micros[Ticket::Neighbours]);
+        batch.randomMicros.push_back(slot.micros[Ticket::Random]);
     }
-}
-
-void ParallelFill::SearchRandomOfBatch() {
-    for (;;) {
-        const std::int64_t k = next_.fetch_add(1, std::memory_order_relaxed);
-        if (begin_ + k >= end_) return;
-        Slot& slot = slots_[static_cast<std::size_t>(k)];
-        if (slot.walked) engine_.SearchRandom(slot.search, slot.plannedStart);
-    }
-}
-
-void ParallelFill::EndPhase() noexcept {
-    const int phase = phase_;
-    phase_ = (phase_ + 1) % 3;
-    if (finished_) return;
-    if (phase == 1) PlanDraws();
-    if (phase == 2) {
-        try {
-            Commit();
-        } catch (const std::bad_alloc&) {
-            outOfMemory_ = true;
-        }
-    }
+    batch.aloneMicros = aloneMicros;
 }
 
 // Every random phase draws 1000 values unless the neighbours already gave a perfect score; an
@@ -183,7 +240,6 @@ void ParallelFill::PlanDraws() {
         slot.plannedStart = state;
         if (!slot.walked || slot.search.best.score != 0) state = kRandomPhaseJump.Apply(state);
     }
-    next_.store(0, std::memory_order_relaxed);
 }
 
 void ParallelFill::Commit() {

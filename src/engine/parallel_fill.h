@@ -1,8 +1,23 @@
 #pragma once
 
+#include <vector>
+
 #include "grid_point.h"
 
 namespace velmora {
+
+// How long each piece of a parallel fill took, for the benchmark that projects its speed to more
+// processors: per batch, each entry's neighbour search and random phase (on whichever thread ran
+// it) and the time the calling thread spent alone (planning the draws, committing with the
+// searches done again, progress write-backs).
+struct FillTrace {
+    struct Batch {
+        std::vector<float> neighbourMicros;
+        std::vector<float> randomMicros;
+        float aloneMicros = 0;
+    };
+    std::vector<Batch> batches;
+};
 
 class FillEngine;
 struct FillJob;
