@@ -150,6 +150,9 @@ FillRect CentredSelection(std::int32_t width, std::int32_t height, SelectionSize
     } else if (size == SelectionSize::Third) {
         w = static_cast<std::int32_t>(width / std::sqrt(3.0));
         h = static_cast<std::int32_t>(height / std::sqrt(3.0));
+    } else if (size == SelectionSize::Tenth) {
+        w = static_cast<std::int32_t>(width / std::sqrt(10.0));
+        h = static_cast<std::int32_t>(height / std::sqrt(10.0));
     }
     return {(width - w) / 2, (height - h) / 2, w, h};
 }
@@ -162,6 +165,8 @@ const char* SelectionName(SelectionSize size) {
             return "120x100";
         case SelectionSize::Third:
             return "third";
+        case SelectionSize::Tenth:
+            return "tenth";
     }
     return "";
 }

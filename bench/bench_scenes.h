@@ -59,8 +59,9 @@ struct CaseJob {
 // The same picture resampled smoothly to about `megapixels` million pixels, keeping its shape.
 [[nodiscard]] ByteGrid ScaleToMegapixels(const ByteGrid& picture, double megapixels);
 
-// Selections used on every picture: 40 x 40, 120 x 100 and a centred third of the area.
-enum class SelectionSize { Small, Medium, Third };
+// Selections used on every picture: 40 x 40, 120 x 100 and a centred third of the area; a tenth
+// for the largest pictures.
+enum class SelectionSize { Small, Medium, Third, Tenth };
 [[nodiscard]] FillRect CentredSelection(std::int32_t width, std::int32_t height,
                                         SelectionSize size);
 [[nodiscard]] const char* SelectionName(SelectionSize size);

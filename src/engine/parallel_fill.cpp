@@ -74,8 +74,11 @@ class ParallelFill {
           workRect_(workRect),
           threads_(threads),
           length_(static_cast<std::int64_t>(engine.markedPoints.size())),
-          slots_(static_cast<std::size_t>(
-              std::min<std::int64_t>(kBatchPerThread * threads, Ticket::kMostItems))) {}
+          slots_(static_cast<std::size_t>(std::min<std::int64_t>(
+              kBatchPerThread * (job.trace != nullptr && job.trace->batchThreads > 0
+                                     ? job.trace->batchThreads
+                                     : threads),
+              Ticket::kMostItems))) {}
 
     void Run();
 

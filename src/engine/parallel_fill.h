@@ -17,6 +17,9 @@ struct FillTrace {
         float aloneMicros = 0;
     };
     std::vector<Batch> batches;
+    // When above 0, batches are made as large as for this many threads whatever the job's count,
+    // so that a fill for many processors can be replayed on few.
+    int batchThreads = 0;
 };
 
 class FillEngine;

@@ -146,10 +146,10 @@ TEST(ParallelFill, DeepHolesGiveTheOneThreadPixels) {
 }
 
 TEST(ParallelFill, AStopAtAProgressStepKeepsTheOneThreadPicture) {
-    for (std::uint32_t caseSeed = 231; caseSeed <= 236; ++caseSeed) {
+    for (std::uint32_t caseSeed = 231; caseSeed <= 234; ++caseSeed) {
         const Inputs in = testing::MakeInputs(caseSeed);
         SCOPED_TRACE(in.description);
-        for (const int stopAfter : {1, 2, 17, 60}) {
+        for (const int stopAfter : {1, 17, 60}) {
             const Outcome one = RunThreads(in, 1, stopAfter);
             for (const int threads : {2, 3, kMostThreads}) {
                 SCOPED_TRACE(std::to_string(threads) + " threads, stop after " +

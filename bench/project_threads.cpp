@@ -1,0 +1,219 @@
+// Projects the parallel fill's speed to more processors than this machine has, from real cases.
+//
+// For each case it measures the wall time of the fill on 1, 2 and 3 threads (interleaved, the
+// fastest of --repeat runs), and the time of the job without its loop (a job stopped before its
+// first entry). It then replays the fill as it runs on T threads (its batches are as large as
+// for T threads, so it redoes and sets aside exactly what a T-thread fill does) on the threads
+// this machine has, recording how long each search took and how long the calling thread worked
+// alone. Scheduling those recorded pieces on P processors, each round's items going to whichever
+// processor is free first as the claim word hands them out, gives the loop's time on P
+// processors; the rounds' hand-over costs are not modelled. The model is checked against the
+// measured 2- and 3-thread runs (scheduled on the 2 processors here).
+//
+// usage: velmora-bench-project [--only TEXT] [--repeat N] [--photos DIR]...
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <queue>
+#include <string>
+#include <vector>
+
+#include "bench_scenes.h"
+#include "engine/fill_engine.h"
+#include "engine/fill_job.h"
+#include "engine/parallel_fill.h"
+
+namespace velmora::bench {
+
+namespace {
+
+struct Options {
+    int repeat = 3;
+    std::string only;
+    std::vector<std::string> photoDirectories;
+};
+
+double WallSeconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct Measured {
+    double seconds = 0;
+    FillJobStats stats;
+    ByteGrid picture;
+};
+
+Measured RunOnce(const BenchCase& c, const CaseInputs& inputs, int threads, bool stopAtOnce,
+                 FillTrace* trace) {
+    CaseJob run(c, inputs);
+    run.job.threads = threads;
+    run.job.trace = trace;
+    run.stop = stopAtOnce;
+    Measured m;
+    m.seconds = WallSeconds([&] {
+        FillEngine engine;
+        RunFillJob(engine, run.job);
+    });
+    m.stats = run.job.stats;
+    m.picture = std::move(run.image.pixels());
+    return m;
+}
+
+// The makespan of one round's items on `processors`, handed out in order to the first one free.
+double RoundMicros(const std::vector<float>& items, int processors) {
+    std::priority_queue<double, std::vector<double>, std::greater<>> free;
+    for (int p = 0; p < processors; ++p) free.push(0.0);
+    double end = 0;
+    for (const float item : items) {
+        const double start = free.top();
+        free.pop();
+        free.push(start + item);
+        end = std::max(end, start + item);
+    }
+    return end;
+}
+
+struct Projection {
+    double loopSeconds = 0;
+    double idleShare = 0;  // of the processors' time in the rounds, waiting for the last item
+};
+
+Projection Project(const FillTrace& trace, int processors) {
+    double micros = 0;
+    double roundMicros = 0;
+    double work = 0;
+    for (const FillTrace::Batch& batch : trace.batches) {
+        const double neighbours = RoundMicros(batch.neighbourMicros, processors);
+        const double random = RoundMicros(batch.randomMicros, processors);
+        micros += batch.aloneMicros + neighbours + random;
+        roundMicros += neighbours + random;
+        for (const float t : batch.neighbourMicros) work += t;
+        for (const float t : batch.randomMicros) work += t;
+    }
+    Projection p;
+    p.loopSeconds = micros * 1e-6;
+    p.idleShare = roundMicros > 0 ? 1.0 - work / (roundMicros * processors) : 0;
+    return p;
+}
+
+bool SamePixels(const ByteGrid& a, const ByteGrid& b) {
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::equal(a.begin(), a.end(), b.begin());
+}
+
+std::vector<BenchCase> Cases(const Options& options) {
+    std::vector<BenchCase> cases;
+    for (const std::string& directory : options.photoDirectories) {
+        for (const char* file :
+             {"ladybird.jpg", "meadow.jpg", "coffee.jpg", "chelsea.jpg", "rocket.jpg"}) {
+            std::optional<ByteGrid> photo = LoadPicture(directory + "/" + file);
+            if (!photo) continue;
+            const auto picture = std::make_shared<const ByteGrid>(std::move(*photo));
+            for (const SelectionSize size : {SelectionSize::Third, SelectionSize::Medium}) {
+                BenchCase c;
+                c.name = std::string("photo ") + file + " " + SelectionName(size);
+                if (!options.only.empty() && c.name.find(options.only) == std::string::npos)
+                    continue;
+                c.group = "photo";
+                c.picture = picture;
+                c.selection = CentredSelection(picture->width(), picture->height(), size);
+                cases.push_back(std::move(c));
+            }
+        }
+    }
+    return cases;
+}
+
+int Main(const Options& options) {
+    const int here = 2;  // the processors the check schedules on
+    std::printf(
+        "| case | entries | 1 thread s | 2 threads s | 3 threads s | measured 2 / 1 | projected 2 "
+        "on 2 | projected 3 on 2 | redone %% (2 / 8 / 16) | set aside %% (2 / 8 / 16) | idle %% at "
+        "8 | projected 4 | projected 8 | projected 16 |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---|---|---:|---:|---:|---:|\n");
+    bool identical = true;
+    for (const BenchCase& c : Cases(options)) {
+        const CaseInputs inputs = BuildInputs(c);
+        std::array<Measured, 4> best{};
+        for (int r = 0; r < options.repeat; ++r) {
+            for (int threads = 1; threads <= 3; ++threads) {
+                Measured m = RunOnce(c, inputs, threads, false, nullptr);
+                Measured& kept = best[static_cast<std::size_t>(threads)];
+                if (r == 0 || m.seconds < kept.seconds) kept = std::move(m);
+            }
+        }
+        identical = identical && SamePixels(best[1].picture, best[2].picture) &&
+                    SamePixels(best[1].picture, best[3].picture);
+        double setup = 1e9;
+        for (int r = 0; r < options.repeat; ++r)
+            setup = std::min(setup, RunOnce(c, inputs, 1, true, nullptr).seconds);
+
+        // Replays of the fills for 2, 3, 4, 8 and 16 threads on the threads here.
+        std::array<double, 17> projected{};
+        std::array<double, 17> redone{};
+        std::array<double, 17> aside{};
+        double idleAt8 = 0;
+        double projected3On2 = 0;
+        double projected2On2 = 0;
+        for (const int threads : {2, 3, 4, 8, 16}) {
+            FillTrace trace;
+            trace.batchThreads = threads;
+            const Measured m = RunOnce(c, inputs, here, false, &trace);
+            identical = identical && SamePixels(m.picture, best[1].picture);
+            const double entries =
+                static_cast<double>(std::max<std::int64_t>(m.stats.entriesFilled, 1));
+            redone[threads] = 100.0 * m.stats.searchesRedone / entries;
+            aside[threads] = 100.0 * m.stats.searchesDiscarded / entries;
+            const Projection p = Project(trace, threads);
+            projected[threads] = setup + p.loopSeconds;
+            if (threads == 8) idleAt8 = p.idleShare;
+            if (threads == 2) projected2On2 = projected[threads];
+            if (threads == 3) projected3On2 = setup + Project(trace, here).loopSeconds;
+        }
+        const double one = best[1].seconds;
+        std::printf(
+            "| %s | %lld | %.3f | %.3f | %.3f | %.2f | %.3f | %.3f | %.2f / %.2f / %.2f | %.2f / "
+            "%.2f / %.2f | %.1f | %.2f | %.2f | %.2f |\n",
+            c.name.c_str(), static_cast<long long>(best[1].stats.entriesFilled), one,
+            best[2].seconds, best[3].seconds, one / best[2].seconds, projected2On2, projected3On2,
+            redone[2], redone[8], redone[16], aside[2], aside[8], aside[16], 100.0 * idleAt8,
+            one / projected[4], one / projected[8], one / projected[16]);
+        std::fflush(stdout);
+    }
+    std::printf("\nevery thread count gave the one-thread picture: %s\n", identical ? "yes" : "NO");
+    return identical ? 0 : 1;
+}
+
+}  // namespace
+
+}  // namespace velmora::bench
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    velmora::bench::Options options;
+    options.photoDirectories = {VELMORA_SOURCE_DIR "/assets/sample",
+                                VELMORA_SOURCE_DIR "/bench/photos"};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--repeat" && hasValue) {
+            options.repeat = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--only" && hasValue) {
+            options.only = argv[++i];
+        } else if (arg == "--photos" && hasValue) {
+            options.photoDirectories.push_back(argv[++i]);
+        } else {
+            std::fprintf(stderr,
+                         "usage: velmora-bench-project [--only TEXT] [--repeat N] [--photos "
+                         "DIR]...\n");
+            return 2;
+        }
+    }
+    return velmora::bench::Main(options);
+}
