@@ -6,8 +6,8 @@
 #include <optional>
 #include <thread>
 
-#include "imagefile/image_file.h"
 #include "engine/fill_job.h"
+#include "imagefile/image_file.h"
 #include "platform/qimage_picture.h"
 #include "view/selection_masks.h"
 
@@ -131,6 +131,8 @@ int RunErase(const EraseOptions& options, EraseStreams streams, std::atomic<bool
         streams.err << QString::fromUtf8(kCannotOpenImageText) << '\n' << Qt::flush;
         return kExitFileError;
     }
+    if (opened->otherPagesDropped)
+        streams.err << QString::fromUtf8(kOnlyFirstPageText) << '\n' << Qt::flush;
     QImage& picture = opened->image;
 
     const SelectionResult selection = BuildSelection(options, picture.size());
@@ -167,7 +169,7 @@ int RunErase(const EraseOptions& options, EraseStreams streams, std::atomic<bool
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     progress.Finish();
 
-    const SaveOutcome saved = SaveImageFile(picture, options.output);
+    const SaveOutcome saved = SaveImageFile(picture, opened->metadata, options.output);
     if (saved != SaveOutcome::Saved) {
         streams.err << SaveOutcomeMessage(saved) << '\n' << Qt::flush;
         return kExitFileError;

@@ -15,4 +15,8 @@ inline constexpr char kNoMemoryForFillText[] = "内存不足，无法擦除。";
 inline constexpr char kPaletteConvertedText[] =
     "此图像使用调色板，已转换为全彩色，以便擦除后保持原有颜色。";
 
+// Asked before a save would replace a file of several pages or frames with its first one.
+inline constexpr char kSaveOverPagesText[] =
+    "原文件含有多页或多帧图像，保存后只保留第一页（帧）。仍要覆盖原文件吗？";
+
 }  // namespace velmora

@@ -102,6 +102,8 @@ bool CVelmoraDoc::OnOpenDocument(const QString& path) {
     history_.Reset();
     history_.SetFirst(std::move(opened->image));
     imageSize_ = size;
+    metadata_ = std::move(opened->metadata);
+    multiPageFile_ = opened->otherPagesDropped ? QFileInfo(path).absoluteFilePath() : QString();
     fillMask_ = std::move(fillMask);
     sourceMask_ = std::move(sourceMask);
     sourceRect_ = {};
@@ -110,13 +112,8 @@ bool CVelmoraDoc::OnOpenDocument(const QString& path) {
     SetPathName(QFileInfo(path).absoluteFilePath());
     SetModifiedFlag(false);
     UpdateAllViews();
-    if (opened->convertedFromPalette) {
-        const QString notice = QString::fromUtf8(kPaletteConvertedText);
-        if (messages_ != nullptr)
-            messages_->ShowNotice(notice);
-        else
-            qInfo().noquote() << notice;
-    }
+    if (opened->convertedFromPalette) ShowNotice(QString::fromUtf8(kPaletteConvertedText));
+    if (opened->otherPagesDropped) ShowNotice(QString::fromUtf8(kOnlyFirstPageText));
     return true;
 }
 
@@ -128,13 +125,18 @@ bool CVelmoraDoc::OnSaveDocument(const QString& path) {
         SetModifiedFlag(false);
         return true;
     }
-    const SaveOutcome outcome = SaveImageFile(*current, path);
+    const QString target = QFileInfo(path).absoluteFilePath();
+    if (!multiPageFile_.isEmpty() && target == multiPageFile_ &&
+        !AskYesNo(QString::fromUtf8(kSaveOverPagesText)))
+        return false;
+    const SaveOutcome outcome = SaveImageFile(*current, metadata_, path);
     if (outcome != SaveOutcome::Saved) {
         const QString message = SaveOutcomeMessage(outcome);
         if (!message.isEmpty()) ShowError(message);
         return false;
     }
-    SetPathName(QFileInfo(path).absoluteFilePath());
+    if (target == multiPageFile_) multiPageFile_.clear();  // it holds one page now
+    SetPathName(target);
     SetModifiedFlag(false);
     return true;
 }
@@ -152,6 +154,22 @@ QString CVelmoraDoc::Title() const {
 void CVelmoraDoc::SetPathName(const QString& path) {
     pathName_ = path;
     emit titleChanged(Title());
+}
+
+void CVelmoraDoc::ShowNotice(const QString& notice) {
+    if (messages_ != nullptr)
+        messages_->ShowNotice(notice);
+    else
+        qInfo().noquote() << notice;
+}
+
+bool CVelmoraDoc::AskYesNo(const QString& question) {
+    // Nobody to ask: the answer that loses nothing.
+    if (messages_ == nullptr) {
+        qWarning().noquote() << question;
+        return false;
+    }
+    return messages_->AskYesNo(question);
 }
 
 void CVelmoraDoc::ShowError(const QString& message) {

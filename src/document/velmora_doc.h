@@ -15,6 +15,7 @@
 #include "document/selection_polygon.h"
 #include "engine/grid_point.h"
 #include "engine/pixel_grid.h"
+#include "imagefile/image_metadata.h"
 #include "platform/command_router.h"
 #include "platform/command_target.h"
 #include "platform/tracker_state.h"
@@ -91,6 +92,8 @@ class CVelmoraDoc : public QObject {
     [[nodiscard]] bool HasImage() const { return history_.GetCurrent() != nullptr; }
     // The picture's size (every state has the same), or empty when none is loaded.
     [[nodiscard]] QSize ImageSize() const { return HasImage() ? imageSize_ : QSize(); }
+    // What the opened file said besides its pixels (EXIF, XMP, IPTC, ICC profile).
+    [[nodiscard]] const ImageMetadata& Metadata() const { return metadata_; }
     [[nodiscard]] PaintAccess LockForPaint() const;
 
     // Picture-sized masks (fill: 255 = to fill; source: 255 = not usable), zero after an open.
@@ -149,6 +152,8 @@ class CVelmoraDoc : public QObject {
 
     // velmora_doc.cpp
     void ShowError(const QString& message);
+    void ShowNotice(const QString& notice);
+    bool AskYesNo(const QString& question);
     void SetPathName(const QString& path);
     void LeaveRouter();
 
@@ -157,6 +162,9 @@ class CVelmoraDoc : public QObject {
     std::atomic<bool> stopRequested_{false};  // written by the user interface only
     ImageHistory history_;
     QSize imageSize_;
+    ImageMetadata metadata_;  // the opened file's, written back with every save
+    // The opened file when it held more pages or frames than the one kept: saving over it asks.
+    QString multiPageFile_;
     ByteGrid fillMask_;
     ByteGrid sourceMask_;
     std::int32_t progressCount_ = 0;

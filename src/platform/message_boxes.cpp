@@ -61,4 +61,10 @@ void DialogMessageBoxes::ShowNotice(const QString& text) {
         ->exec();
 }
 
+bool DialogMessageBoxes::AskYesNo(const QString& question) {
+    return QMessageBox::question(mainWindow_, ApplicationTitle(), question,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 }  // namespace velmora

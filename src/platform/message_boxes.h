@@ -17,6 +17,8 @@ class MessageBoxes {
     virtual void ShowError(const QString& text) = 0;
     // Something worth knowing that needs no answer.
     virtual void ShowNotice(const QString& text) = 0;
+    // A question answered with yes or no; true for yes.
+    virtual bool AskYesNo(const QString& question) = 0;
 };
 
 // Errors in modal boxes over the main window, titled "Velmora"; notices in the main window's
@@ -26,6 +28,7 @@ class DialogMessageBoxes final : public MessageBoxes {
     explicit DialogMessageBoxes(QWidget* mainWindow) : mainWindow_(mainWindow) {}
     void ShowError(const QString& text) override;
     void ShowNotice(const QString& text) override;
+    bool AskYesNo(const QString& question) override;
 
   private:
     QPointer<QWidget> mainWindow_;

@@ -44,6 +44,11 @@ class RecordingMessages final : public MessageBoxes {
     QStringList notices;
     void ShowError(const QString& text) override { errors << text; }
     void ShowNotice(const QString& text) override { notices << text; }
+    bool AskYesNo(const QString& question) override {
+        questions << question;
+        return true;
+    }
+    QStringList questions;
 };
 
 // The program with its settings in a scratch file, scripted prompts and recorded messages.

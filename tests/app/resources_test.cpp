@@ -52,13 +52,15 @@ class ResourcesTest : public QObject {
         const DocumentString document = DocumentString::Load();
         QCOMPARE(document.windowTitle, QStringLiteral("Velmora"));
         QVERIFY(document.docName.isEmpty());
-        QCOMPARE(document.filterName, QStringLiteral("图像文件 (*.jpeg;*.bmp;*.png)"));
-        QCOMPARE(document.Extensions(),
-                 QStringList({".jpg", ".bmp", ".jpeg", ".jpe", ".jfif", ".png"}));
+        QCOMPARE(document.filterName,
+                 QStringLiteral("图像文件 (*.jpeg;*.bmp;*.png;*.heic;*.avif)"));
+        QCOMPARE(document.Extensions(), QStringList({".jpg", ".bmp", ".jpeg", ".jpe", ".jfif",
+                                                     ".png", ".heic", ".heif", ".avif"}));
         QCOMPARE(document.regFileTypeName, QStringLiteral("Velmora.文档"));
         const QStringList filters = document.DialogFilters();
         QCOMPARE(filters.size(), 2);
-        QVERIFY(filters[0].endsWith(QStringLiteral("(*.jpg *.bmp *.jpeg *.jpe *.jfif *.png)")));
+        QVERIFY(filters[0].endsWith(
+            QStringLiteral("(*.jpg *.bmp *.jpeg *.jpe *.jfif *.png *.heic *.heif *.avif)")));
         QVERIFY(filters[0].startsWith(document.filterName));
         QVERIFY(filters[1].startsWith(QStringLiteral("所有文件 (*.*)")));
         QCOMPARE(document.DefaultSuffix(), QStringLiteral("jpg"));

@@ -24,8 +24,14 @@ class RecordingMessages final : public MessageBoxes {
   public:
     void ShowError(const QString& text) override { errors.push_back(text); }
     void ShowNotice(const QString& text) override { notices.push_back(text); }
+    bool AskYesNo(const QString& question) override {
+        questions.push_back(question);
+        return answerYes;
+    }
     std::vector<QString> errors;
     std::vector<QString> notices;
+    std::vector<QString> questions;
+    bool answerYes = true;
 };
 
 // A picture with smooth gradients and a little pattern, so a fill visibly changes its hole.

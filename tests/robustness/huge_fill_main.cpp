@@ -35,6 +35,10 @@ class ConsoleMessages final : public MessageBoxes {
   public:
     void ShowError(const QString& text) override { QTextStream(stderr) << text << '\n'; }
     void ShowNotice(const QString& text) override { QTextStream(stderr) << text << '\n'; }
+    bool AskYesNo(const QString& question) override {
+        QTextStream(stderr) << question << " yes\n";
+        return true;
+    }
 };
 
 long PeakResidentMegabytes() {

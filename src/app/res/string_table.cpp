@@ -17,7 +17,8 @@ const std::map<int, const char*>& Table() {
         {IDS_RECTANGLE, "矩形"},
         {IDS_POLYGON, "多边形"},
         {IDR_MAINFRAME,
-         "Velmora\n\nVelmora\n图像文件 (*.jpeg;*.bmp;*.png)\n.jpg;.bmp;.jpeg;.jpe;.jfif;.png\n"
+         "Velmora\n\nVelmora\n图像文件 (*.jpeg;*.bmp;*.png;*.heic;*.avif)\n"
+         ".jpg;.bmp;.jpeg;.jpe;.jfif;.png;.heic;.heif;.avif\n"
          "Velmora.文档\nVelmora.文档"},
         {IDS_FILL_PANEL, "Velmora\n"},
         {IDS_ERASE, "擦除"},

@@ -30,6 +30,10 @@ class PrintedMessages final : public MessageBoxes {
   public:
     void ShowError(const QString& text) override { Print(QStringLiteral("error: ") + text); }
     void ShowNotice(const QString& text) override { Print(text); }
+    bool AskYesNo(const QString& question) override {
+        Print(question + QStringLiteral(" yes"));
+        return true;
+    }
 
   private:
     static void Print(const QString& text) { QTextStream(stderr) << text << Qt::endl; }
