@@ -29,16 +29,50 @@ bool HasDirectRgb32Layout(QImage::Format format) {
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32;
 }
 
+// 16 bits a sample: the engine sees each sample rounded to 8 bits, and a write-back changes only
+// the pixels whose 8-bit colour it changes, so every other one keeps its full depth.
+bool Has64BitLayout(QImage::Format format) {
+    return format == QImage::Format_RGBA64 || format == QImage::Format_RGBX64;
+}
+
+bool SameColour(QRgba64 pixel, const std::uint8_t* bgr) {
+    return pixel.blue8() == bgr[0] && pixel.green8() == bgr[1] && pixel.red8() == bgr[2];
+}
+
 // One row of B,G,R bytes as 32-bit colours, each keeping the alpha of `under`'s pixel.
 void OverlayRow(const std::uint8_t* from, const QRgb* under, QRgb* to, std::int32_t width) {
     for (std::int32_t x = 0; x < width; ++x, from += 3)
         to[x] = qRgba(from[2], from[1], from[0], qAlpha(under[x]));
 }
 
+// The area of a 16-bit picture with the pixels whose colour `pixels` changes set to it (each
+// 8-bit sample widened to 16 bits), alpha kept.
+QImage OverlaidIn64Bit(const QImage& image, const FillRect& area, const ByteGrid& pixels) {
+    QImage part = image.copy(ToQRect(area));
+    if (part.isNull()) return {};
+    constexpr unsigned kWiden = 257;  // 0xab -> 0xabab
+    for (std::int32_t row = 0; row < area.height; ++row) {
+        auto* line = reinterpret_cast<QRgba64*>(part.scanLine(row));
+        const std::uint8_t* from = pixels.Row(row);
+        for (std::int32_t x = 0; x < area.width; ++x, from += 3) {
+            if (SameColour(line[x], from)) continue;
+            line[x] = QRgba64::fromRgba64(static_cast<quint16>(from[2] * kWiden),
+                                          static_cast<quint16>(from[1] * kWiden),
+                                          static_cast<quint16>(from[0] * kWiden), line[x].alpha());
+        }
+    }
+    return part;
+}
+
 // The area of `image` with `pixels` written over it, alpha kept, in the image's own format, for
-// formats without the direct 32-bit layout. Null when a conversion fails.
+// formats without the direct 32-bit layout. A pixel whose colour does not change keeps its bytes
+// rather than make the round trip through 32-bit colour. Null when a conversion fails.
 QImage OverlaidInImageFormat(const QImage& image, const FillRect& area, const ByteGrid& pixels) {
-    QImage part = image.copy(ToQRect(area)).convertToFormat(QImage::Format_ARGB32);
+    if (Has64BitLayout(image.format())) return OverlaidIn64Bit(image, area, pixels);
+    const QImage original = image.copy(ToQRect(area));
+    const QImage before = original.convertToFormat(QImage::Format_ARGB32);
+    if (before.isNull()) return {};
+    QImage part = before.copy();
     if (part.isNull()) return {};
     for (std::int32_t row = 0; row < area.height; ++row) {
         auto* line = reinterpret_cast<QRgb*>(part.scanLine(row));
@@ -46,6 +80,15 @@ QImage OverlaidInImageFormat(const QImage& image, const FillRect& area, const By
     }
     QImage converted = part.convertToFormat(image.format());
     if (converted.isNull() || converted.depth() % 8 != 0) return {};
+    const auto bytesPerPixel = static_cast<std::size_t>(converted.depth() / 8);
+    for (std::int32_t row = 0; row < area.height; ++row) {
+        const auto* was = reinterpret_cast<const QRgb*>(before.constScanLine(row));
+        const auto* now = reinterpret_cast<const QRgb*>(part.constScanLine(row));
+        for (std::int32_t x = 0; x < area.width; ++x)
+            if (was[x] == now[x])
+                std::memcpy(converted.scanLine(row) + x * bytesPerPixel,
+                            original.constScanLine(row) + x * bytesPerPixel, bytesPerPixel);
+    }
     return converted;
 }
 
@@ -63,6 +106,19 @@ bool CopyColourRect(const QImage& image, const FillRect& area, ByteGrid& out) {
                 to[0] = static_cast<std::uint8_t>(qBlue(from[x]));
                 to[1] = static_cast<std::uint8_t>(qGreen(from[x]));
                 to[2] = static_cast<std::uint8_t>(qRed(from[x]));
+            }
+        }
+        return true;
+    }
+    if (Has64BitLayout(image.format())) {
+        for (std::int32_t row = 0; row < area.height; ++row) {
+            const auto* from =
+                reinterpret_cast<const QRgba64*>(image.constScanLine(area.y + row)) + area.x;
+            std::uint8_t* to = out.Row(row);
+            for (std::int32_t x = 0; x < area.width; ++x, to += 3) {
+                to[0] = from[x].blue8();
+                to[1] = from[x].green8();
+                to[2] = from[x].red8();
             }
         }
         return true;
