@@ -135,6 +135,12 @@ std::optional<QByteArray> EncodeHeif(const QImage& image, const ImageMetadata& m
         return std::nullopt;
     const HeifPtr<heif_encoder> encoder(rawEncoder);
     if (!Ok(heif_encoder_set_lossy_quality(encoder.get(), 100))) return std::nullopt;
+    // The encoders' slower settings take several times as long for a file of about the same
+    // size at this quality (bench/README.md). Settings an encoder lacks are skipped.
+    if (codec == HeifCodec::Hevc)
+        heif_encoder_set_parameter_string(encoder.get(), "preset", "ultrafast");
+    else
+        heif_encoder_set_parameter_integer(encoder.get(), "speed", 8);
 
     heif_image* rawImage = nullptr;
     if (!Ok(heif_image_create(rows.width(), rows.height(), heif_colorspace_RGB,

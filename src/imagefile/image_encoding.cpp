@@ -61,8 +61,7 @@ std::optional<QByteArray> EncodeWithQt(const QImage& image, const ImageEncoder& 
     QImageWriter writer(&buffer, encoder.format);
     if (IsFormat(encoder, "jpeg")) writer.setQuality(kJpegQuality);
     if (IsFormat(encoder, "webp")) writer.setQuality(kWebpLosslessQuality);
-    // Qt's PNG writer takes the zlib level as its "compression".
-    if (IsFormat(encoder, "png")) writer.setCompression(kPngCompressionLevel);
+    if (IsFormat(encoder, "png")) writer.setCompression(kPngCompression);
     if (!writer.write(image)) return std::nullopt;
     buffer.close();
     return encoded;
