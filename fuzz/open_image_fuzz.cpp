@@ -6,11 +6,12 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <vector>
 
-#include "imagefile/image_file.h"
 #include "document/velmora_doc.h"
+#include "imagefile/image_file.h"
 #include "platform/message_boxes.h"
 
 namespace {
@@ -19,6 +20,7 @@ class CountingMessages final : public velmora::MessageBoxes {
   public:
     void ShowError(const QString& text) override { errors.push_back(text); }
     void ShowNotice(const QString&) override {}
+    bool AskYesNo(const QString&) override { return false; }
     std::vector<QString> errors;
 };
 
@@ -48,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return std::make_unique<QCoreApplication>(argc, argv);
     }();
     static QTemporaryDir scratch;
-    static const char* const extensions[] = {".jpg", ".png", ".bmp", ".gif", ".tif", ".webp", ""};
+    static const char* const extensions[] = {".jpg",  ".png",  ".bmp",  ".gif", ".tif",
+                                             ".webp", ".heic", ".avif", ""};
     static const QString known = [] {
         QImage picture(7, 5, QImage::Format_RGB32);
         for (int y = 0; y < 5; ++y)
@@ -70,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     const Previous before = Observe(*doc);
 
-    const QString path =
-        scratch.filePath(QStringLiteral("input") + QLatin1String(extensions[data[0] % 7]));
+    const QString path = scratch.filePath(
+        QStringLiteral("input") + QLatin1String(extensions[data[0] % std::size(extensions)]));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
     file.write(reinterpret_cast<const char*>(data + 1), static_cast<qint64>(size - 1));

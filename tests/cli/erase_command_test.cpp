@@ -3,10 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "cli/erase_command.h"
 #include "erase_test_support.h"
+#include "imagefile/image_file.h"
 
 namespace velmora {
 namespace {
@@ -55,6 +58,23 @@ TEST_F(EraseCommand, StopAtOnceWritesThePictureUnchanged) {
     ASSERT_EQ(run.exitCode, kExitOk);
     EXPECT_EQ(testing::ReportValue(run.out, QStringLiteral("progress")), 0);
     EXPECT_EQ(DifferentPixels(QImage(output), QImage(kNoise)), 0);
+}
+
+TEST_F(EraseCommand, SaysWhenOnlyTheFirstPageOfAFileIsFilled) {
+    if (QStandardPaths::findExecutable(QStringLiteral("convert")).isEmpty())
+        GTEST_SKIP() << "ImageMagick's convert is not installed";
+    const QString pages = Scratch(QStringLiteral("pages.tif"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("convert"), {kNoise, kNoise, pages}), 0);
+    const QString output = Scratch(QStringLiteral("first.png"));
+    const auto run = RunEraseCommand({pages, QStringLiteral("-o"), output,
+                                      QStringLiteral("--rect"), QStringLiteral("10,10,30,30")});
+    ASSERT_EQ(run.exitCode, kExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QString::fromUtf8(kOnlyFirstPageText)));
+
+    const auto single = RunEraseCommand({kNoise, QStringLiteral("-o"), output,
+                                         QStringLiteral("--rect"), QStringLiteral("10,10,30,30")});
+    ASSERT_EQ(single.exitCode, kExitOk);
+    EXPECT_FALSE(single.err.contains(QString::fromUtf8(kOnlyFirstPageText)));
 }
 
 TEST_F(EraseCommand, BadInputsFailCleanlyAndWriteNothing) {
