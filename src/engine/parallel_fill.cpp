@@ -4,7 +4,9 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <new>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -26,6 +28,12 @@ using Clock = std::chrono::steady_clock;
 
 float MicrosSince(Clock::time_point start) {
     return std::chrono::duration<float, std::micro>(Clock::now() - start).count();
+}
+
+double ThreadProcessorMicros() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) * 1e-3;
 }
 
 std::int64_t SquaredLength(GridPoint o) {
@@ -163,12 +171,31 @@ void ParallelFill::Help() {
 }
 
 std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
+    // When tracing, the items' wall times are scaled to the processor time this thread had
+    // meanwhile, so that time the system gave to other programs does not count as work.
+    const bool tracing = job_.trace != nullptr;
+    const auto wallStart = tracing ? Clock::now() : Clock::time_point{};
+    const double processorStart = tracing ? ThreadProcessorMicros() : 0;
+    std::vector<std::int64_t> done;  // when tracing: reported together once scaled
+    Ticket::Kind kind = Ticket::KindOf(ticket);
     while (Ticket::HasWork(ticket)) {
         ticket = ticket_.fetch_add(1, std::memory_order_acq_rel);
         if (!Ticket::HasWork(ticket)) break;
-        DoItem(Ticket::KindOf(ticket), Ticket::Item(ticket));
-        done_.fetch_add(1, std::memory_order_release);
+        kind = Ticket::KindOf(ticket);
+        DoItem(kind, Ticket::Item(ticket));
+        if (tracing)
+            done.push_back(Ticket::Item(ticket));
+        else
+            done_.fetch_add(1, std::memory_order_release);
         ++ticket;
+    }
+    if (!done.empty()) {
+        const double wall = MicrosSince(wallStart);
+        const double share =
+            wall > 0 ? std::min((ThreadProcessorMicros() - processorStart) / wall, 1.0) : 1.0;
+        for (const std::int64_t k : done)
+            slots_[static_cast<std::size_t>(k)].micros[kind] *= static_cast<float>(share);
+        done_.fetch_add(static_cast<std::int64_t>(done.size()), std::memory_order_release);
     }
     return ticket_.load(std::memory_order_acquire);
 }
@@ -200,8 +227,9 @@ void ParallelFill::RunBatches() {
     while (committedEnd_ < length_) {
         const std::int64_t i = committedEnd_;
         if (job_.stopRequested->load(std::memory_order_acquire)) return;
-        auto alone = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
-        float aloneMicros = 0;
+        const bool tracing = job_.trace != nullptr;
+        double alone = tracing ? ThreadProcessorMicros() : 0;
+        double aloneMicros = 0;
         if (i % step == 0) {
             job_.image->WriteColour(workRect_, engine_.workGrid, WriteBack::Progress);
             ++job_.stats.progressReports;
@@ -209,17 +237,16 @@ void ParallelFill::RunBatches() {
         }
         begin_ = i;
         end_ = std::min({length_, i + batchLimit, (i / step + 1) * step});
-        const bool tracing = job_.trace != nullptr;
-        if (tracing) aloneMicros += MicrosSince(alone);
+        if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
         RunRound(Ticket::Neighbours, end_ - begin_);
-        if (tracing) alone = Clock::now();
+        if (tracing) alone = ThreadProcessorMicros();
         PlanDraws();
-        if (tracing) aloneMicros += MicrosSince(alone);
+        if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
         RunRound(Ticket::Random, end_ - begin_);
-        if (tracing) alone = Clock::now();
+        if (tracing) alone = ThreadProcessorMicros();
         Commit();
         ++job_.stats.batches;
-        if (tracing) Record(aloneMicros + MicrosSince(alone));
+        if (tracing) Record(static_cast<float>(aloneMicros + ThreadProcessorMicros() - alone));
         if (stopped_) return;
     }
 }
@@ -264,8 +291,11 @@ void ParallelFill::Commit() {
             ++job_.stats.searchesRedone;
         }
         engine_.CommitSearch(slot.search);
+        engine_.MarkFilledInBatch(slot.search.target, true);
         state = slot.search.randomEnd;
     }
+    for (std::int64_t e = 0; e < k; ++e)
+        engine_.MarkFilledInBatch(slots_[static_cast<std::size_t>(e)].search.target, false);
     committedEnd_ = begin_ + k;
     job_.stats.entriesFilled = committedEnd_;
     randomState_ = state;
@@ -279,12 +309,26 @@ void ParallelFill::SearchAlone(Slot& slot, std::uint32_t state) {
 }
 
 // Whether the walk of entry k of the batch examined a pixel that an earlier entry of the batch
-// filled: a pixel no farther than the walk's farthest offset.
+// filled: the marks along the walk, or for a walk longer than the batch so far, every earlier
+// entry's pixel against the walk's farthest distance.
 bool ParallelFill::ReadsCommitted(std::int64_t k) const {
     const EntrySearch& search = slots_[static_cast<std::size_t>(k)].search;
-    for (std::int64_t e = 0; e < k; ++e) {
-        const GridPoint written = slots_[static_cast<std::size_t>(e)].search.target;
-        if (SquaredLength(written - search.target) <= search.reachSquare) return true;
+    if (search.examined > static_cast<std::size_t>(k)) {
+        for (std::int64_t e = 0; e < k; ++e) {
+            const GridPoint written = slots_[static_cast<std::size_t>(e)].search.target;
+            if (SquaredLength(written - search.target) <= search.reachSquare) return true;
+        }
+        return false;
+    }
+    const std::span<const GridPoint> offsets = engine_.offsetList.Generated();
+    const std::int32_t width = engine_.statusGrid.width();
+    const std::int32_t height = engine_.statusGrid.height();
+    for (std::size_t i = 0; i < search.examined; ++i) {
+        const GridPoint p = search.target + offsets[i];
+        if (static_cast<std::uint32_t>(p.x) < static_cast<std::uint32_t>(width) &&
+            static_cast<std::uint32_t>(p.y) < static_cast<std::uint32_t>(height) &&
+            engine_.FilledInBatch(p))
+            return true;
     }
     return false;
 }
