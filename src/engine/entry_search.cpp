@@ -53,7 +53,6 @@ bool FillEngine::SearchNeighbours(std::int32_t index, EntrySearch& search) const
     probes.count = count - 1;
     search.reachSquare =
         i < offsets.size() ? SquaredLength(offsets[i]) : std::numeric_limits<std::int64_t>::max();
-    search.examined = std::min(i + 1, offsets.size());
 
     // The candidates the neighbours propose, each usable one once, in the order they are scored.
     std::array<GridPoint, NeighbourSet::kMaxCount> candidates;

@@ -50,7 +50,6 @@ struct EntrySearch {
     // dx² + dy² of the farthest offset the walk examined: a pixel of the work area nearer than
     // this (or at the same distance) may have changed what the search read.
     std::int64_t reachSquare = 0;
-    std::size_t examined = 0;  // offsets the walk looked at, from the front of the list
     // The neighbours but the target: offsets for the bounds-checked sums, probes for the rest.
     std::array<GridPoint, ProbeSet::kCapacity> offsets{};
     ProbeSet probes;
@@ -108,12 +107,6 @@ class FillEngine {
     void SearchRandom(EntrySearch& search, std::uint32_t state) const;
     // Applies a search: the target becomes known and filled with its best match.
     void CommitSearch(const EntrySearch& search);
-    // A mark on a pixel that a batch of searches has filled since the batch began (kept beside
-    // the known flags, which searches test for 0 only). A pixel must be known before it is marked.
-    void MarkFilledInBatch(GridPoint p, bool filled) {
-        *known_.At(p) = static_cast<std::uint8_t>(filled ? 3 : 1);
-    }
-    [[nodiscard]] bool FilledInBatch(GridPoint p) const { return *known_.At(p) == 3; }
 
     [[nodiscard]] const NeighbourSet& neighbours() const { return *neighbours_; }
     [[nodiscard]] const BestMatch& bestMatch() const { return bestMatch_; }

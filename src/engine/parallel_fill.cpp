@@ -6,7 +6,6 @@
 #include <chrono>
 #include <ctime>
 #include <new>
-#include <span>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -21,6 +20,9 @@ namespace {
 // Entries per thread in a batch: enough to hide the cost of the three meetings per batch, few
 // enough that a batch's entries seldom read what each other write.
 constexpr std::int64_t kBatchPerThread = 48;
+
+// Commits ahead whose pixels are fetched early.
+constexpr std::int64_t kCommitLookAhead = 8;
 
 constexpr RandomJump kRandomPhaseJump = RandomJump::Of(2 * kRandomCandidates);
 
@@ -95,6 +97,7 @@ class ParallelFill {
         EntrySearch search;
         std::uint32_t plannedStart = 0;  // the generator's state the random phase starts from
         bool walked = false;             // false: the walk needs offsets not generated yet
+        bool readsEarlier = false;       // its walk may have read an earlier entry's pixel
         std::array<float, 2> micros{};   // of each round's work on it, when tracing
     };
 
@@ -110,7 +113,7 @@ class ParallelFill {
     void Commit();
     void Record(float aloneMicros);
     void SearchAlone(Slot& slot, std::uint32_t state);
-    [[nodiscard]] bool ReadsCommitted(std::int64_t k) const;
+    [[nodiscard]] bool ReadsEarlierEntries(std::int64_t k) const;
 
     FillEngine& engine_;
     FillJob& job_;
@@ -206,8 +209,11 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t k) {
     const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
     if (kind == Ticket::Neighbours)
         slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(index), slot.search);
-    else if (slot.walked)
-        engine_.SearchRandom(slot.search, slot.plannedStart);
+    else if (slot.walked) {
+        slot.readsEarlier = ReadsEarlierEntries(k);
+        // A search that will be done again at its commit needs no random phase now.
+        if (!slot.readsEarlier) engine_.SearchRandom(slot.search, slot.plannedStart);
+    }
     if (job_.trace != nullptr) slot.micros[kind] = MicrosSince(start);
 }
 
@@ -286,16 +292,20 @@ void ParallelFill::Commit() {
             job_.stats.searchesDiscarded += end_ - begin_ - k;
             break;
         }
-        if (!slot.walked || ReadsCommitted(k)) {
+        if (!slot.walked || slot.readsEarlier) {
             SearchAlone(slot, state);
             ++job_.stats.searchesRedone;
         }
+        // The pixels the next commits write, on their way into the caches.
+        if (k + kCommitLookAhead < end_ - begin_) {
+            const GridPoint ahead =
+                engine_.markedPoints[static_cast<std::size_t>(begin_ + k + kCommitLookAhead)];
+            __builtin_prefetch(engine_.statusGrid.At(ahead), 1);
+            __builtin_prefetch(engine_.workGrid.At(ahead), 1);
+        }
         engine_.CommitSearch(slot.search);
-        engine_.MarkFilledInBatch(slot.search.target, true);
         state = slot.search.randomEnd;
     }
-    for (std::int64_t e = 0; e < k; ++e)
-        engine_.MarkFilledInBatch(slots_[static_cast<std::size_t>(e)].search.target, false);
     committedEnd_ = begin_ + k;
     job_.stats.entriesFilled = committedEnd_;
     randomState_ = state;
@@ -308,28 +318,14 @@ void ParallelFill::SearchAlone(Slot& slot, std::uint32_t state) {
     engine_.SearchRandom(slot.search, state);
 }
 
-// Whether the walk of entry k of the batch examined a pixel that an earlier entry of the batch
-// filled: the marks along the walk, or for a walk longer than the batch so far, every earlier
-// entry's pixel against the walk's farthest distance.
-bool ParallelFill::ReadsCommitted(std::int64_t k) const {
+// Whether the walk of entry k of the batch may have examined the pixel of an earlier entry of
+// the batch: one no farther than the walk's farthest offset. Only the fill order and the walk
+// decide it, so it is worked out with the random phase, on any thread.
+bool ParallelFill::ReadsEarlierEntries(std::int64_t k) const {
     const EntrySearch& search = slots_[static_cast<std::size_t>(k)].search;
-    if (search.examined > static_cast<std::size_t>(k)) {
-        for (std::int64_t e = 0; e < k; ++e) {
-            const GridPoint written = slots_[static_cast<std::size_t>(e)].search.target;
-            if (SquaredLength(written - search.target) <= search.reachSquare) return true;
-        }
-        return false;
-    }
-    const std::span<const GridPoint> offsets = engine_.offsetList.Generated();
-    const std::int32_t width = engine_.statusGrid.width();
-    const std::int32_t height = engine_.statusGrid.height();
-    for (std::size_t i = 0; i < search.examined; ++i) {
-        const GridPoint p = search.target + offsets[i];
-        if (static_cast<std::uint32_t>(p.x) < static_cast<std::uint32_t>(width) &&
-            static_cast<std::uint32_t>(p.y) < static_cast<std::uint32_t>(height) &&
-            engine_.FilledInBatch(p))
-            return true;
-    }
+    const GridPoint* targets = engine_.markedPoints.data() + begin_;
+    for (std::int64_t e = 0; e < k; ++e)
+        if (SquaredLength(targets[e] - search.target) <= search.reachSquare) return true;
     return false;
 }
 
