@@ -24,8 +24,8 @@ struct FillJobStats {
     std::int64_t progressReports = 0;
     std::int64_t entriesFilled = 0;  // fill-order entries processed
     // With more than one thread: batches of entries, searches done again after an earlier entry
-    // of their batch filled a pixel they had read, and searches set aside because the generator's
-    // state had moved (searched again in the next batch).
+    // of their batch filled a pixel they had read, and random phases run again because the
+    // generator's state at their start had moved.
     std::int64_t batches = 0;
     std::int64_t searchesRedone = 0;
     std::int64_t searchesDiscarded = 0;

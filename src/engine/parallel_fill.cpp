@@ -98,19 +98,20 @@ class ParallelFill {
         std::uint32_t plannedStart = 0;  // the generator's state the random phase starts from
         bool walked = false;             // false: the walk needs offsets not generated yet
         bool readsEarlier = false;       // its walk may have read an earlier entry's pixel
+        BestMatch neighbourBest;         // the best before the random phase
         std::array<float, 2> micros{};   // of each round's work on it, when tracing
     };
 
     void Help();
     void RunBatches();
     // Hands out a round, works on it too and returns when all its items are done.
-    void RunRound(Ticket::Kind kind, std::int64_t count);
+    void RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count);
     // Claims and works items of the round `ticket` names while there are any; returns the word
     // as last seen.
     std::uint64_t WorkOn(std::uint64_t ticket);
     void DoItem(Ticket::Kind kind, std::int64_t k);
-    void PlanDraws();
-    void Commit();
+    void PlanDraws(std::int64_t from);
+    [[nodiscard]] std::int64_t Commit(std::int64_t from);
     void Record(float aloneMicros);
     void SearchAlone(Slot& slot, std::uint32_t state);
     [[nodiscard]] bool ReadsEarlierEntries(std::int64_t k) const;
@@ -124,6 +125,7 @@ class ParallelFill {
 
     // Written by the calling thread only, before the round that reads them is handed out.
     std::int64_t begin_ = 0;
+    std::int64_t roundFirst_ = 0;  // the batch entry of a round's item 0
     std::int64_t end_ = 0;
     std::int64_t committedEnd_ = 0;
     bool stopped_ = false;
@@ -203,21 +205,30 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
     return ticket_.load(std::memory_order_acquire);
 }
 
-void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t k) {
+void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
+    const std::int64_t k = roundFirst_ + item;
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     const std::int64_t index = begin_ + k;
     const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
-    if (kind == Ticket::Neighbours)
+    if (kind == Ticket::Neighbours) {
         slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(index), slot.search);
-    else if (slot.walked) {
+        slot.neighbourBest = slot.search.best;
+        slot.micros[Ticket::Random] = 0;
+    } else if (slot.walked) {
         slot.readsEarlier = ReadsEarlierEntries(k);
         // A search that will be done again at its commit needs no random phase now.
-        if (!slot.readsEarlier) engine_.SearchRandom(slot.search, slot.plannedStart);
+        if (!slot.readsEarlier) {
+            slot.search.best = slot.neighbourBest;
+            engine_.SearchRandom(slot.search, slot.plannedStart);
+        }
     }
-    if (job_.trace != nullptr) slot.micros[kind] = MicrosSince(start);
+    // A random phase run again adds to the first (the replay schedules them as one).
+    if (job_.trace != nullptr)
+        slot.micros[kind] = MicrosSince(start) + (kind == Ticket::Random ? slot.micros[kind] : 0);
 }
 
-void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t count) {
+void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count) {
+    roundFirst_ = first;
     done_.store(0, std::memory_order_relaxed);
     const std::uint64_t ticket = Ticket::Make(++round_, kind, count);
     ticket_.store(ticket, std::memory_order_release);
@@ -244,15 +255,23 @@ void ParallelFill::RunBatches() {
         begin_ = i;
         end_ = std::min({length_, i + batchLimit, (i / step + 1) * step});
         if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
-        RunRound(Ticket::Neighbours, end_ - begin_);
-        if (tracing) alone = ThreadProcessorMicros();
-        PlanDraws();
-        if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
-        RunRound(Ticket::Random, end_ - begin_);
-        if (tracing) alone = ThreadProcessorMicros();
-        Commit();
+        const std::int64_t count = end_ - begin_;
+        RunRound(Ticket::Neighbours, 0, count);
+        // The random phases, and again for the rest of the batch whenever the generator's state
+        // at an entry turns out other than planned.
+        for (std::int64_t from = 0;;) {
+            if (tracing) alone = ThreadProcessorMicros();
+            PlanDraws(from);
+            if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
+            RunRound(Ticket::Random, from, count - from);
+            if (tracing) alone = ThreadProcessorMicros();
+            from = Commit(from);
+            if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
+            if (from == count || stopped_) break;
+            job_.stats.searchesDiscarded += count - from;
+        }
         ++job_.stats.batches;
-        if (tracing) Record(static_cast<float>(aloneMicros + ThreadProcessorMicros() - alone));
+        if (tracing) Record(static_cast<float>(aloneMicros));
         if (stopped_) return;
     }
 }
@@ -269,29 +288,27 @@ void ParallelFill::Record(float aloneMicros) {
 
 // Every random phase draws 1000 values unless the neighbours already gave a perfect score; an
 // entry whose walk could not finish is assumed to draw them as well.
-void ParallelFill::PlanDraws() {
+void ParallelFill::PlanDraws(std::int64_t from) {
     std::uint32_t state = randomState_;
-    for (std::int64_t k = 0; k < end_ - begin_; ++k) {
+    for (std::int64_t k = from; k < end_ - begin_; ++k) {
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         slot.plannedStart = state;
-        if (!slot.walked || slot.search.best.score != 0) state = kRandomPhaseJump.Apply(state);
+        if (!slot.walked || slot.neighbourBest.score != 0) state = kRandomPhaseJump.Apply(state);
     }
 }
 
-void ParallelFill::Commit() {
+// Commits from entry `from` of the batch on, in order; returns where it ended: the batch's end, a
+// stop, or an entry whose random phase started from a state other than the true one.
+std::int64_t ParallelFill::Commit(std::int64_t from) {
     std::uint32_t state = randomState_;
-    std::int64_t k = 0;
+    std::int64_t k = from;
     for (; k < end_ - begin_; ++k) {
         if (k > 0 && job_.stopRequested->load(std::memory_order_acquire)) {
             stopped_ = true;
             break;
         }
         Slot& slot = slots_[static_cast<std::size_t>(k)];
-        if (slot.plannedStart != state) {
-            // An earlier random phase ended early: this entry and the rest start the next batch.
-            job_.stats.searchesDiscarded += end_ - begin_ - k;
-            break;
-        }
+        if (slot.plannedStart != state) break;  // an earlier random phase ended early
         if (!slot.walked || slot.readsEarlier) {
             SearchAlone(slot, state);
             ++job_.stats.searchesRedone;
@@ -309,6 +326,7 @@ void ParallelFill::Commit() {
     committedEnd_ = begin_ + k;
     job_.stats.entriesFilled = committedEnd_;
     randomState_ = state;
+    return k;
 }
 
 // Searches an entry again against the committed grids, generating offsets as its walk needs.

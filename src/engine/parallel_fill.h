@@ -34,9 +34,9 @@ struct FillJob;
 // the start of every other entry's random phase (1000 draws each) is known, and the random phases
 // run in parallel too. The entries are then committed one by one in fill order. An entry whose
 // walk examined a pixel that an earlier entry of the batch has just filled is searched again
-// there; an entry whose random phase started from a state that turned out wrong (an earlier
-// random phase reached a perfect score) ends the batch, and the next batch starts with it. Only
-// committed entries ever reach the grids.
+// there; when an entry's random phase started from a state that turned out wrong (an earlier
+// random phase reached a perfect score), the random phases from that entry on run again from the
+// true states. Only committed entries ever reach the grids.
 void RunParallelFillLoop(FillEngine& engine, FillJob& job, const FillRect& workRect, int threads);
 
 }  // namespace velmora
