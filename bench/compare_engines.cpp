@@ -3,12 +3,18 @@
 // fills) and prints a Markdown table of times (processor time of the job's thread), time per
 // fill-order entry and peak heap.
 //
+// With --threads it compares the production engine on several thread counts instead: wall times
+// side by side, peak heap and identical pictures. --big adds the photograph at 24 and 48
+// megapixels.
+//
 // usage: velmora-bench-compare [--quick] [--only TEXT] [--kernel portable|avx2|avx512]
-//                              [--no-reference] [--repeat N] [--photos DIR]...
+//                              [--no-reference] [--repeat N] [--threads N,N...] [--big]
+//                              [--photos DIR]...
 
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +40,8 @@ struct Options {
     std::string only;
     std::optional<SearchKernel> kernel;
     std::vector<std::string> photoDirectories;
+    std::vector<int> threads;  // when set: wall times of these thread counts side by side
+    bool big = false;          // add the 24 and 48 megapixel photographs
 };
 
 struct RunResult {
@@ -145,8 +153,9 @@ std::vector<BenchCase> CollectCases(const Options& options) {
         });
     };
     const auto addScene = [&](const std::string& name, const std::string& group,
-                              std::shared_ptr<const ByteGrid> picture, bool big) {
-        for (const SelectionSize size : sizes) {
+                              std::shared_ptr<const ByteGrid> picture, bool big,
+                              const std::vector<SelectionSize>& sceneSizes) {
+        for (const SelectionSize size : sceneSizes) {
             if (options.quick && big && size == SelectionSize::Third) continue;
             BenchCase c;
             c.name = name + " " + SelectionName(size);
@@ -168,7 +177,8 @@ std::vector<BenchCase> CollectCases(const Options& options) {
         const bool big = g.width > 2000;
         if ((options.quick && g.width > 3000) || !sceneWanted(g.name)) continue;
         addScene(g.name, "generated",
-                 std::make_shared<const ByteGrid>(GeneratePhotoLike(g.width, g.height, 7)), big);
+                 std::make_shared<const ByteGrid>(GeneratePhotoLike(g.width, g.height, 7)), big,
+                 sizes);
     }
     for (const std::string& directory : options.photoDirectories) {
         for (const char* file :
@@ -176,20 +186,96 @@ std::vector<BenchCase> CollectCases(const Options& options) {
             std::optional<ByteGrid> photo = LoadPicture(directory + "/" + file);
             if (!photo) continue;
             const std::string name = std::string("photo ") + file;
-            if (!sceneWanted(name) && !sceneWanted("photo meadow.jpg at 9 MP")) continue;
+            const bool bigWanted = options.big && (sceneWanted("photo meadow.jpg at 24 MP") ||
+                                                   wanted("photo meadow.jpg at 24 MP tenth") ||
+                                                   sceneWanted("photo meadow.jpg at 48 MP") ||
+                                                   wanted("photo meadow.jpg at 48 MP tenth"));
+            if (!sceneWanted(name) && !sceneWanted("photo meadow.jpg at 9 MP") && !bigWanted)
+                continue;
             if (std::strcmp(file, "meadow.jpg") == 0 && !options.quick &&
                 sceneWanted("photo meadow.jpg at 9 MP")) {
                 // The same photograph at 9 megapixels: the scale case on a real picture.
                 addScene("photo meadow.jpg at 9 MP", "photo",
-                         std::make_shared<const ByteGrid>(ScaleToMegapixels(*photo, 9.0)), true);
+                         std::make_shared<const ByteGrid>(ScaleToMegapixels(*photo, 9.0)), true,
+                         sizes);
             }
-            addScene(name, "photo", std::make_shared<const ByteGrid>(std::move(*photo)), false);
+            if (options.big && std::strcmp(file, "meadow.jpg") == 0) {
+                // Photographs of today's cameras: a tenth of such a picture is a large object.
+                for (const double megapixels : {24.0, 48.0}) {
+                    const std::string big = "photo meadow.jpg at " +
+                                            std::to_string(static_cast<int>(megapixels)) + " MP";
+                    if (!sceneWanted(big) && !wanted(big + " tenth")) continue;
+                    addScene(
+                        big, "photo",
+                        std::make_shared<const ByteGrid>(ScaleToMegapixels(*photo, megapixels)),
+                        false, {SelectionSize::Small, SelectionSize::Medium, SelectionSize::Tenth});
+                }
+            }
+            addScene(name, "photo", std::make_shared<const ByteGrid>(std::move(*photo)), false,
+                     sizes);
         }
     }
     return cases;
 }
 
+double WallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The fill on each thread count of the options, side by side: wall times (the fastest of the
+// repeats, the counts taking turns so that a busy moment of the machine hits them alike), peak
+// heap, and the memory of the whole (picture and job) against the picture and the one-thread job.
+int MainThreads(const Options& options) {
+    std::printf("| case | picture | entries |");
+    for (const int t : options.threads) std::printf(" %d thr s |", t);
+    std::printf(" %d / %d |", options.threads.front(), options.threads.back());
+    for (const int t : options.threads) std::printf(" %d thr peak MB |", t);
+    std::printf(" memory ratio | identical |\n|---|---|---:|");
+    for (std::size_t i = 0; i < 2 * options.threads.size() + 2; ++i) std::printf("---:|");
+    std::printf("---|\n");
+    bool allIdentical = true;
+    for (const BenchCase& c : CollectCases(options)) {
+        if (c.picture == nullptr || c.group == "conformance") continue;
+        const CaseInputs inputs = BuildInputs(c);
+        std::vector<RunResult> best(options.threads.size());
+        for (int r = 0; r < options.repeat; ++r) {
+            for (std::size_t i = 0; i < options.threads.size(); ++i) {
+                double start = 0;
+                RunResult next = Run(c, inputs, [&](FillJob& job) {
+                    FillEngine engine;
+                    job.threads = options.threads[i];
+                    start = WallSeconds();
+                    RunFillJob(engine, job);
+                });
+                next.seconds = WallSeconds() - start;
+                if (r == 0 || next.seconds < best[i].seconds) best[i] = std::move(next);
+            }
+        }
+        bool identical = true;
+        for (const RunResult& r : best)
+            identical = identical && SamePixels(r.picture, best.front().picture) &&
+                        r.entries == best.front().entries;
+        allIdentical = allIdentical && identical;
+        const double picture = static_cast<double>(c.picture->size());
+        double worst = 0;
+        for (const RunResult& r : best)
+            worst = std::max(worst, (picture + static_cast<double>(r.peakBytes)) /
+                                        (picture + static_cast<double>(best.front().peakBytes)));
+        std::printf("| %s | %dx%d | %lld |", c.name.c_str(), c.picture->width(),
+                    c.picture->height(), static_cast<long long>(best.front().entries));
+        for (const RunResult& r : best) std::printf(" %.3f |", r.seconds);
+        std::printf(" %.2f |", best.front().seconds / best.back().seconds);
+        for (const RunResult& r : best) std::printf(" %.1f |", Megabytes(r.peakBytes));
+        std::printf(" %.2f | %s |\n", worst, identical ? "yes" : "NO");
+        std::fflush(stdout);
+    }
+    std::printf("\nevery thread count gave the same picture: %s\n", allIdentical ? "yes" : "NO");
+    return allIdentical ? 0 : 1;
+}
+
 int Main(const Options& options) {
+    if (!options.threads.empty()) return MainThreads(options);
     Table table;
     table.Header(options.reference);
     bool allIdentical = true;
@@ -251,6 +337,16 @@ int main(int argc, char* argv[]) {
             options.repeat = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--only" && hasValue) {
             options.only = argv[++i];
+        } else if (arg == "--big") {
+            options.big = true;
+        } else if (arg == "--threads" && hasValue) {
+            const std::string list = argv[++i];
+            for (std::size_t at = 0; at < list.size();) {
+                const std::size_t comma = std::min(list.find(',', at), list.size());
+                options.threads.push_back(
+                    std::max(1, std::atoi(list.substr(at, comma - at).c_str())));
+                at = comma + 1;
+            }
         } else if (arg == "--photos" && hasValue) {
             options.photoDirectories.push_back(argv[++i]);
         } else if (arg == "--kernel" && hasValue) {
@@ -268,7 +364,8 @@ int main(int argc, char* argv[]) {
         } else {
             std::fprintf(stderr,
                          "usage: velmora-bench-compare [--quick] [--only TEXT] [--kernel "
-                         "portable|avx2|avx512] [--no-reference] [--repeat N] [--photos DIR]...\n");
+                         "portable|avx2|avx512] [--no-reference] [--repeat N] [--threads N,N...] "
+                         "[--big] [--photos DIR]...\n");
             return 2;
         }
     }
