@@ -107,5 +107,27 @@ TEST_P(DepthFiles, SavedFileDiffersFromTheOpenedOneOnlyInTheFilledPixel) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, DepthFiles, ::testing::Values("png", "tif"));
 
+TEST(Webp, IsWrittenLosslessSoAOnePixelFillChangesOnePixel) {
+    ScratchDir scratch;
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
+        const QImage picture = NoisyPicture(64, 48, format);
+        const QString source = scratch.Path(QStringLiteral("photo.webp"));
+        ASSERT_EQ(SaveImageFile(picture, {}, source), SaveOutcome::Saved);
+        std::optional<OpenedImage> opened = OpenImageFile(source);
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(opened->image.convertToFormat(format), picture);
+
+        FillOnePixel(opened->image, FillRect{0, 0, 64, 48}, 30, 20, true);
+        const QString target = scratch.Path(QStringLiteral("filled.webp"));
+        ASSERT_EQ(SaveImageFile(opened->image, opened->metadata, target), SaveOutcome::Saved);
+        const QImage filled = OpenImageFile(target)->image.convertToFormat(format);
+        int different = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) different += filled.pixel(x, y) != picture.pixel(x, y);
+        EXPECT_EQ(different, 1);
+        EXPECT_EQ(qRed(filled.pixel(30, 20)), 77);
+    }
+}
+
 }  // namespace
 }  // namespace velmora::test

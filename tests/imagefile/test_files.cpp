@@ -69,7 +69,7 @@ QImage NoisyPicture(int width, int height, QImage::Format format) {
                            qRgba(std::clamp(x * 255 / width + noise(random), 0, 255),
                                  std::clamp(y * 255 / height + noise(random), 0, 255),
                                  std::clamp(128 + noise(random) * 4, 0, 255),
-                                 format == QImage::Format_ARGB32 ? (x * 7 + y * 3) % 256 : 255));
+                                 format == QImage::Format_ARGB32 ? 1 + (x * 7 + y * 3) % 255 : 255));
     return image.convertToFormat(format);
 }
 

@@ -19,7 +19,8 @@ QImage QuarterPicture(int width, int height);
 // in from the corners; '?' where the colour matches none.
 std::string CornerColours(const QImage& image);
 
-// A photograph-like picture: gradients with fine noise from a fixed seed.
+// A photograph-like picture: gradients with fine noise from a fixed seed; with ARGB32, alpha from 1
+// to 255 (no pixel wholly transparent: lossless WebP does not keep the colour of those).
 QImage NoisyPicture(int width, int height, QImage::Format format = QImage::Format_RGB32);
 
 // Sets EXIF/IPTC/XMP values of a file on disk with Exiv2; keys such as "Exif.Image.Make".
