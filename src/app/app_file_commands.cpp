@@ -12,6 +12,7 @@
 #include "app/user_prompts.h"
 #include "app/velmora_app.h"
 #include "document/velmora_doc.h"
+#include "imagefile/native_file_name.h"
 #include "platform/command_ids.h"
 
 namespace velmora {
@@ -80,7 +81,7 @@ void CVelmoraApp::OnOpenRecentFile(int index) {
 
 bool CVelmoraApp::OnFileSave() {
     const QString path = document_ ? document_->PathName() : QString();
-    if (path.isEmpty() || (QFileInfo::exists(path) && !QFileInfo(path).isWritable()))
+    if (path.isEmpty() || (NativeFileExists(path) && !NativeFileWritable(path)))
         return OnFileSaveAs();
     return DoSave(path);
 }

@@ -1,6 +1,9 @@
 #include "app/app_settings.h"
 
 #include <QSettings>
+#include <QVariant>
+
+#include "imagefile/native_file_name.h"
 
 namespace velmora {
 
@@ -15,6 +18,14 @@ const QString kWindowState = QStringLiteral("MainFrame/State");
 
 QString Key(const QString& section, const QString& value) {
     return section + u'/' + value;
+}
+
+// A name that is not UTF-8 is stored as its bytes, which the settings file keeps exactly; any
+// other as text, readable there.
+QVariant SettingOfPath(const QString& path) {
+    const QByteArray bytes = NativeFileName(path);
+    if (QString::fromUtf8(bytes) == path) return path;
+    return bytes;
 }
 
 }  // namespace
@@ -41,7 +52,10 @@ void AppSettings::WriteVisualStyle(int style) {
 QStringList AppSettings::ReadRecentFiles() const {
     QStringList paths;
     for (int i = 1; i <= kRecentFileCount; ++i) {
-        const QString path = settings_->value(Key(kRecentSection, kRecentEntry.arg(i))).toString();
+        const QVariant value = settings_->value(Key(kRecentSection, kRecentEntry.arg(i)));
+        const QString path = value.typeId() == QMetaType::QByteArray
+                                 ? FileNameFromNative(value.toByteArray())
+                                 : value.toString();
         if (!path.isEmpty()) paths << path;
     }
     return paths;
@@ -51,7 +65,7 @@ void AppSettings::WriteRecentFiles(const QStringList& paths) {
     for (int i = 1; i <= kRecentFileCount; ++i) {
         const QString key = Key(kRecentSection, kRecentEntry.arg(i));
         if (i <= paths.size())
-            settings_->setValue(key, paths[i - 1]);
+            settings_->setValue(key, SettingOfPath(paths[i - 1]));
         else
             settings_->remove(key);
     }

@@ -4,6 +4,7 @@
 #include "app/res/images.h"
 #include "app/res/version_info.h"
 #include "app/velmora_app.h"
+#include "imagefile/native_file_name.h"
 #include "platform/interface_language.h"
 
 int main(int argc, char* argv[]) {
@@ -17,8 +18,12 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(velmora::ProgramIcon());
 
     velmora::CVelmoraApp app{velmora::AppEnvironment{}};
+    // From argv itself, which QApplication has cleared of its own options: names are kept as the
+    // bytes they are.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << velmora::FileNameFromNative(argv[i]);
     // A picture that cannot be opened has been reported; the program ends without a window.
-    if (!app.InitInstance(QApplication::arguments().mid(1))) return 1;
+    if (!app.InitInstance(arguments)) return 1;
     const int result = QApplication::exec();
     app.ExitInstance();
     return result;

@@ -9,6 +9,7 @@
 #include "app/mainframe.h"
 #include "app/user_prompts.h"
 #include "document/velmora_doc.h"
+#include "imagefile/native_file_name.h"
 #include "platform/message_boxes.h"
 #include "view/velmora_view.h"
 
@@ -69,7 +70,7 @@ bool CVelmoraApp::eventFilter(QObject* watched, QEvent* event) {
     for (const QUrl& url : drop->mimeData()->urls()) {
         if (!url.isLocalFile()) continue;
         // Only the first local file counts; a running fill refuses it like any open.
-        if (DocumentIdle()) OpenDocumentFile(url.toLocalFile());
+        if (DocumentIdle()) OpenDocumentFile(LocalFileOfUrl(url));
         drop->acceptProposedAction();
         return true;
     }

@@ -8,6 +8,7 @@
 
 #include "document/document_texts.h"
 #include "imagefile/image_file.h"
+#include "imagefile/native_file_name.h"
 #include "platform/message_boxes.h"
 #include "platform/ribbon_status_bar.h"
 
@@ -76,8 +77,8 @@ bool CVelmoraDoc::OnNewDocument() {
 bool CVelmoraDoc::OnOpenDocument(const QString& path) {
     if (Busy()) return false;
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        QFile file;
+        if (!OpenForReading(file, path)) {
             ShowError(QString::fromUtf8(kCannotOpenDocumentText));
             return false;
         }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "imagefile/native_file_name.h"
+
 namespace velmora {
 
 namespace {
@@ -170,8 +172,8 @@ bool IsFileCutShort(const QString& path, QByteArrayView format) {
     if (format != "jpeg" && format != "jpg" && format != "bmp" && format != "gif" &&
         format != "png")
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return true;
+    QFile file;
+    if (!OpenForReading(file, path)) return true;
     // Mapped rather than read: a 100-megapixel JPEG need not be copied to be walked through.
     if (uchar* const mapped = file.map(0, file.size())) {
         const bool cutShort = IsCutShort(QByteArrayView(mapped, file.size()), format);

@@ -1,12 +1,15 @@
 #include "image_file.h"
 
+#include <QBuffer>
 #include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
+#include <new>
 
 #include "imagefile/cut_short_check.h"
 #include "imagefile/encoded_file_writer.h"
 #include "imagefile/heif_codec.h"
+#include "imagefile/native_file_name.h"
 #include "imagefile/orientation.h"
 #include "imagefile/png_reader.h"
 
@@ -31,7 +34,17 @@ std::optional<OpenedImage> OpenHeif(QByteArrayView bytes) {
 // The stored picture, before it is turned upright.
 std::optional<OpenedImage> DecodeStored(const QString& path, QByteArrayView bytes) {
     QImageReader::setAllocationLimit(kDecodeLimitMegabytes);
-    QImageReader reader(path);
+    // Qt's reader opens the file by a name it can spell only when the name is UTF-8; any other
+    // name is decoded from the bytes already read.
+    QBuffer buffer;
+    QImageReader reader;
+    if (QFile::encodeName(path) == NativeFileName(path)) {
+        reader.setFileName(path);
+    } else {
+        buffer.setData(bytes.toByteArray());
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+    }
     const QByteArray format = reader.format();
     // Before decoding: a file cut short would decode with a grey or undefined part that must not
     // pass for a picture, or make the reader allocate what a broken length claims.
@@ -65,8 +78,8 @@ std::optional<OpenedImage> DecodeStored(const QString& path, QByteArrayView byte
 }  // namespace
 
 std::optional<OpenedImage> OpenImageFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QFile file;
+    if (!OpenForReading(file, path)) return std::nullopt;
     const QByteArray bytes = file.readAll();
     file.close();
     if (bytes.isEmpty()) return std::nullopt;
@@ -90,9 +103,15 @@ SaveOutcome SaveImageFile(const QImage& image, const ImageMetadata& metadata, co
     const std::optional<ImageEncoder> encoder = FindEncoder(path.mid(dot));
     if (!encoder) return SaveOutcome::UnknownFormat;
 
-    const std::optional<QByteArray> encoded = EncodeImage(image, metadata, *encoder);
-    if (!encoded) return SaveOutcome::WriteFailed;
-    return WriteEncodedFile(path, *encoded) ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
+    // A picture too large for the memory left fails like any other write: the old file stays
+    // and the caller keeps its unsaved changes.
+    try {
+        const std::optional<QByteArray> encoded = EncodeImage(image, metadata, *encoder);
+        if (!encoded) return SaveOutcome::WriteFailed;
+        return WriteEncodedFile(path, *encoded) ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
+    } catch (const std::bad_alloc&) {
+        return SaveOutcome::WriteFailed;
+    }
 }
 
 QString SaveOutcomeMessage(SaveOutcome outcome) {

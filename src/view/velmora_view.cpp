@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "document/velmora_doc.h"
+#include "imagefile/native_file_name.h"
 
 namespace velmora {
 
@@ -16,7 +17,7 @@ namespace {
 QString FirstDroppedFile(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls() || mime->urls().isEmpty()) return {};
     const QUrl first = mime->urls().constFirst();
-    return first.isLocalFile() ? first.toLocalFile() : QString();
+    return LocalFileOfUrl(first);
 }
 
 }  // namespace
