@@ -1,5 +1,6 @@
 // The user-interface side of a fill job: start, progress, stop and finish.
 #include <algorithm>
+#include <mutex>
 
 #include "document/document_texts.h"
 #include "document/velmora_doc.h"
@@ -113,6 +114,16 @@ void CVelmoraDoc::FinishJob() {
     sourceMask_ = std::move(inputs.sourceMask);
     jobActive_ = false;
 
+    // A job that ran out of memory left no result, only what its progress steps wrote: its
+    // state is taken back, with the states it displaced, and the document is as before.
+    const bool outOfMemory = worker_.Stats().outOfMemory;
+    if (outOfMemory) {
+        const std::lock_guard lock(pictureGuard_);
+        history_.RevertPush();
+    } else {
+        history_.KeepPush();
+    }
+
     waitCursor_.End();
     toolMode_ = savedToolMode_;
     if (statusBar_ != nullptr) {
@@ -121,6 +132,10 @@ void CVelmoraDoc::FinishJob() {
         RepaintStatusBar();
     }
     UpdateAllViews();
+    if (outOfMemory) {
+        ShowError(QString::fromUtf8(kNoMemoryForFillText));
+        return;
+    }
     SetModifiedFlag(true);
 }
 

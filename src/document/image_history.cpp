@@ -1,5 +1,8 @@
 #include "image_history.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace velmora {
 
 QImage* ImageHistory::GetCurrent() {
@@ -35,11 +38,28 @@ bool ImageHistory::PushCopy() {
         copy = std::move(pixels);
     }
     const std::int32_t next = current_ + 1;
-    for (std::int32_t index = next; index <= top_; ++index) Release(index);
-    Release(next);
+    Displaced displaced{{}, top_, current_};
+    // The redo states and, when eight are held, the oldest (the slot of `next`).
+    for (std::int32_t index = next; index <= std::max(top_, next); ++index)
+        displaced.images[SlotOf(index)] = std::exchange(images_[SlotOf(index)], std::nullopt);
     images_[SlotOf(next)] = std::move(copy);
     top_ = current_ = next;
+    displaced_ = std::move(displaced);
     return true;
+}
+
+void ImageHistory::RevertPush() {
+    if (!displaced_) return;
+    images_[SlotOf(current_)].reset();
+    for (std::size_t slot = 0; slot < images_.size(); ++slot)
+        if (displaced_->images[slot]) images_[slot] = std::move(displaced_->images[slot]);
+    top_ = displaced_->top;
+    current_ = displaced_->current;
+    displaced_.reset();
+}
+
+void ImageHistory::KeepPush() {
+    displaced_.reset();
 }
 
 bool ImageHistory::CanUndo() const {
@@ -60,6 +80,7 @@ void ImageHistory::Redo() {
 }
 
 void ImageHistory::Reset() {
+    displaced_.reset();
     for (std::optional<QImage>& slot : images_) slot.reset();
     top_ = current_ = 0;
 }

@@ -25,6 +25,12 @@ class ImageHistory {
     // cannot be copied (no memory left): an empty current state would hide every picture behind
     // it. Without a current picture the new state is empty.
     bool PushCopy();
+    // Takes back the last PushCopy: its state is released and the states it released (redo
+    // states, the oldest one) are held again, with `top` and `current` as before. Until
+    // KeepPush or the next PushCopy or Reset those released states are kept aside for this.
+    void RevertPush();
+    // The last PushCopy stays: the states it released are let go.
+    void KeepPush();
 
     // Move `current` by one. Each does nothing when its Can... rule does not allow it.
     void Undo();
@@ -58,6 +64,14 @@ class ImageHistory {
     std::array<std::optional<QImage>, kSlots> images_;
     std::int32_t top_ = 0;
     std::int32_t current_ = 0;
+
+    // What the last PushCopy released, by slot, and the indices it left.
+    struct Displaced {
+        std::array<std::optional<QImage>, kSlots> images;
+        std::int32_t top = 0;
+        std::int32_t current = 0;
+    };
+    std::optional<Displaced> displaced_;
 };
 
 }  // namespace velmora

@@ -127,7 +127,9 @@ void RunFillJob(FillEngine& engine, FillJob& job) {
             job.image->WriteColour(workRect, engine.workGrid, WriteBack::Final);
         }
     } catch (const std::bad_alloc&) {
-        // A buffer too large for memory ends the job like any early finish: nothing is written.
+        // A buffer too large for memory ends the job early, with nothing more written; the
+        // receiver learns of it from the stats.
+        job.stats.outOfMemory = true;
     }
     // What only the searches of this job need.
     engine.FinishSearches();

@@ -29,6 +29,9 @@ struct FillJobStats {
     std::int64_t batches = 0;
     std::int64_t searchesRedone = 0;
     std::int64_t searchesDiscarded = 0;
+    // A buffer could not be allocated: the job ended without its final write-back, and what the
+    // progress write-backs left in the picture is not a result.
+    bool outOfMemory = false;
 };
 
 // One run of the engine: everything it reads from the document, borrowed for the job's duration,

@@ -156,5 +156,43 @@ TEST(ImageHistory, UndoAndRedoRefuseToLeaveTheHeldStates) {
     EXPECT_EQ(history.current(), 0);
 }
 
+// A fill that failed takes its state back: whatever the push released returns.
+TEST(ImageHistory, RevertedPushRestoresRedoStatesAndTheOldest) {
+    ImageHistory full = Loaded();
+    for (int i = 0; i < 9; ++i) Fill(full);  // eight held: 2 to 9
+    full.PushCopy();                         // releases state 2
+    full.GetCurrent()->setPixel(0, 0, qRgb(99, 0, 0));
+    full.RevertPush();
+    EXPECT_EQ(full.top(), 9);
+    EXPECT_EQ(full.current(), 9);
+    EXPECT_EQ(Shown(full), 9);
+    EXPECT_EQ(UndosPossible(full), 7);
+    EXPECT_EQ(Shown(full), 2);
+
+    ImageHistory withRedo = Loaded();
+    for (int i = 0; i < 4; ++i) Fill(withRedo);
+    withRedo.Undo();
+    withRedo.Undo();  // at 2, redo reaches 3 and 4
+    withRedo.PushCopy();
+    EXPECT_FALSE(withRedo.CanRedo());
+    withRedo.RevertPush();
+    EXPECT_EQ(withRedo.current(), 2);
+    EXPECT_EQ(withRedo.top(), 4);
+    withRedo.Redo();
+    withRedo.Redo();
+    EXPECT_EQ(Shown(withRedo), 4);
+    EXPECT_FALSE(withRedo.CanRedo());
+}
+
+TEST(ImageHistory, KeptPushCannotBeRevertedAnyMore) {
+    ImageHistory history = Loaded();
+    Fill(history);
+    Fill(history);
+    history.KeepPush();
+    history.RevertPush();
+    EXPECT_EQ(history.current(), 2);
+    EXPECT_EQ(Shown(history), 2);
+}
+
 }  // namespace
 }  // namespace velmora

@@ -223,6 +223,14 @@ TEST(FillJob, AllocationFailureEndsTheJobLikeAnEarlyFinish) {
     run.Run();
     run.ExpectFinishedOnceAndLast();
     EXPECT_EQ(exhausted.writes, 0);
+    EXPECT_TRUE(run.job.stats.outOfMemory);
+}
+
+TEST(FillJob, CompleteJobIsNotReportedOutOfMemory) {
+    JobRun run(80, 60, {30, 20, 15, 15});
+    run.Run();
+    EXPECT_GT(run.job.stats.marked, 0);
+    EXPECT_FALSE(run.job.stats.outOfMemory);
 }
 
 }  // namespace

@@ -181,6 +181,7 @@ void RunReferenceFillJob(ReferenceFillEngine& engine, FillJob& job) {
             job.image->WriteColour(workRect, engine.workGrid, WriteBack::Final);
         }
     } catch (const std::bad_alloc&) {
+        job.stats.outOfMemory = true;
     }
     engine.triedGrid.Release();
     engine.offsetList = {};
