@@ -1,12 +1,18 @@
 #include "erase_command.h"
 
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <thread>
 
+#include "document/document_texts.h"
 #include "engine/fill_job.h"
+#include "imagefile/encoded_file_writer.h"
 #include "imagefile/image_file.h"
 #include "platform/qimage_picture.h"
 #include "view/selection_masks.h"
@@ -123,6 +129,17 @@ class ConsoleProgress {
     bool shown_ = false;
 };
 
+SaveOutcome WriteToStandardOutput(const QImage& picture, const ImageMetadata& metadata,
+                                  const ImageEncoder& encoder) {
+    try {
+        const std::optional<QByteArray> encoded = EncodeImage(picture, metadata, encoder);
+        return encoded && WriteEncodedBytes(STDOUT_FILENO, *encoded) ? SaveOutcome::Saved
+                                                                     : SaveOutcome::WriteFailed;
+    } catch (const std::bad_alloc&) {
+        return SaveOutcome::WriteFailed;
+    }
+}
+
 }  // namespace
 
 int RunErase(const EraseOptions& options, EraseStreams streams, std::atomic<bool>& stopRequested) {
@@ -138,8 +155,13 @@ int RunErase(const EraseOptions& options, EraseStreams streams, std::atomic<bool
     const SelectionResult selection = BuildSelection(options, picture.size());
     if (!selection.message.isEmpty()) streams.err << selection.message << '\n' << Qt::flush;
     if (!selection.masks) return selection.exitCode;
-    const qsizetype dot = options.output.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || !FindEncoder(options.output.mid(dot))) {
+    // Standard output gets the input's format.
+    const bool toStandardOutput = options.output == QLatin1String(kStandardOutputName);
+    const QString& formatName = toStandardOutput ? options.input : options.output;
+    const qsizetype dot = formatName.lastIndexOf(QLatin1Char('.'));
+    const std::optional<ImageEncoder> encoder =
+        dot < 0 ? std::nullopt : FindEncoder(formatName.mid(dot));
+    if (!encoder) {
         streams.err << QString::fromUtf8(kUnknownFormatText) << '\n' << Qt::flush;
         return kExitFileError;
     }
@@ -168,17 +190,45 @@ int RunErase(const EraseOptions& options, EraseStreams streams, std::atomic<bool
     worker.join();
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     progress.Finish();
+    if (job.stats.outOfMemory) {
+        // What the progress steps wrote is no result; the output is left alone.
+        streams.err << QString::fromUtf8(kNoMemoryForFillText) << '\n' << Qt::flush;
+        return kExitNoMemory;
+    }
 
-    const SaveOutcome saved = SaveImageFile(picture, opened->metadata, options.output);
+    const SaveOutcome saved = toStandardOutput
+                                  ? WriteToStandardOutput(picture, opened->metadata, *encoder)
+                                  : SaveImageFile(picture, opened->metadata, options.output);
     if (saved != SaveOutcome::Saved) {
         streams.err << SaveOutcomeMessage(saved) << '\n' << Qt::flush;
         return kExitFileError;
     }
-    streams.out << "marked=" << job.stats.marked << " sources=" << job.stats.sources
-                << " progress=" << job.stats.progressReports
-                << " seconds=" << QString::number(seconds, 'f', 3) << '\n'
-                << Qt::flush;
+    // The picture owns standard output when it went there.
+    (toStandardOutput ? streams.err : streams.out)
+        << "marked=" << job.stats.marked << " sources=" << job.stats.sources
+        << " progress=" << job.stats.progressReports
+        << " seconds=" << QString::number(seconds, 'f', 3) << '\n'
+        << Qt::flush;
+    if (stopRequested.load()) {
+        streams.err << "interrupted: what was filled so far is written to "
+                    << (toStandardOutput ? QStringLiteral("standard output") : options.output)
+                    << '\n'
+                    << Qt::flush;
+        return kExitInterrupted;
+    }
     return kExitOk;
+}
+
+void HandleInterrupt(std::atomic<bool>& stopRequested) noexcept {
+    if (stopRequested.exchange(true)) _exit(kExitInterrupted);
+}
+
+void DropQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) return;
+    const QByteArray text = message.toLocal8Bit();
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+    std::fputc('\n', stderr);
+    std::abort();
 }
 
 }  // namespace velmora

@@ -55,6 +55,7 @@ ParsedEraseArguments ParseEraseArguments(const QStringList& arguments) {
         } else if (argument == QLatin1String("-o")) {
             const auto path = value();
             if (!path || path->isEmpty()) return Fail(QStringLiteral("-o needs an output path"));
+            if (!options.output.isEmpty()) return Fail(QStringLiteral("-o given twice"));
             options.output = *path;
         } else if (argument == QLatin1String("--rect")) {
             const auto text = value();
@@ -91,6 +92,7 @@ ParsedEraseArguments ParseEraseArguments(const QStringList& arguments) {
             const auto numbers = text ? ParseIntegers(*text) : std::nullopt;
             if (!numbers || numbers->size() != 4)
                 return Fail(QStringLiteral("--source-rect needs X,Y,W,H"));
+            if (options.sourceRect) return Fail(QStringLiteral("--source-rect given twice"));
             options.sourceRect =
                 FillRect{(*numbers)[0], (*numbers)[1], (*numbers)[2], (*numbers)[3]};
         } else if (argument == QLatin1String("--seed")) {
@@ -99,6 +101,7 @@ ParsedEraseArguments ParseEraseArguments(const QStringList& arguments) {
             const qulonglong seed = text ? text->toULongLong(&ok) : 0;
             if (!ok || seed > std::numeric_limits<std::uint32_t>::max())
                 return Fail(QStringLiteral("--seed needs a number from 0 to 4294967295"));
+            if (options.seed) return Fail(QStringLiteral("--seed given twice"));
             options.seed = static_cast<std::uint32_t>(seed);
         } else if (argument == QLatin1String("--threads")) {
             const auto text = value();

@@ -12,6 +12,9 @@ namespace velmora {
 
 enum class SelectionKind { Rectangle, Polygon, MaskFile };
 
+// The output name that means standard output.
+inline constexpr char kStandardOutputName[] = "-";
+
 // What `velmora-erase` was asked to do.
 struct EraseOptions {
     QString input;

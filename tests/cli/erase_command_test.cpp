@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QtGlobal>
+#include <atomic>
 
 #include "cli/erase_command.h"
 #include "erase_test_support.h"
@@ -55,7 +61,10 @@ TEST_F(EraseCommand, StopAtOnceWritesThePictureUnchanged) {
     const auto run = RunEraseCommand({kNoise, QStringLiteral("-o"), output,
                                       QStringLiteral("--rect"), QStringLiteral("10,10,30,30")},
                                      true);
-    ASSERT_EQ(run.exitCode, kExitOk);
+    // A stop before the fill starts still writes the (unchanged) picture and says so.
+    ASSERT_EQ(run.exitCode, kExitInterrupted);
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("interrupted:"))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(output));
     EXPECT_EQ(testing::ReportValue(run.out, QStringLiteral("progress")), 0);
     EXPECT_EQ(DifferentPixels(QImage(output), QImage(kNoise)), 0);
 }
@@ -75,6 +84,47 @@ TEST_F(EraseCommand, SaysWhenOnlyTheFirstPageOfAFileIsFilled) {
                                          QStringLiteral("--rect"), QStringLiteral("10,10,30,30")});
     ASSERT_EQ(single.exitCode, kExitOk);
     EXPECT_FALSE(single.err.contains(QString::fromUtf8(kOnlyFirstPageText)));
+}
+
+// The signal handler's part, in a child process: the first interrupt only asks for a stop, the
+// second ends the process there and then.
+TEST(EraseInterrupt, SecondInterruptEndsAtOnce) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::atomic<bool> stop{false};
+        HandleInterrupt(stop);
+        if (!stop.load()) _exit(1);
+        HandleInterrupt(stop);
+        _exit(2);  // not reached
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitInterrupted);
+}
+
+// What Qt logs on its own must not reach stderr; the default handler shows that it would.
+TEST(EraseInterrupt, QtWarningsStayOffStandardError) {
+    const auto stderrOf = [](bool dropping) {
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("err.txt")));
+        const pid_t child = fork();
+        if (child == 0) {
+            const int fd = open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(3);
+            if (dropping) qInstallMessageHandler(DropQtMessages);
+            qWarning("QImageIOHandler: Rejecting image as it exceeds the current allocation limit");
+            qInfo("an informational line");
+            _exit(0);
+        }
+        int status = -1;
+        waitpid(child, &status, 0);
+        QFile file(QFile::decodeName(path));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+    };
+    EXPECT_TRUE(stderrOf(false).contains("allocation limit"));
+    EXPECT_EQ(stderrOf(true), QByteArray());
 }
 
 TEST_F(EraseCommand, BadInputsFailCleanlyAndWriteNothing) {

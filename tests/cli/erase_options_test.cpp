@@ -69,6 +69,11 @@ TEST(EraseOptions, MalformedOrMissingArgumentsAreRefusedWithOneLine) {
         Args({"in.png", "other.png", "-o", "out.png", "--rect", "1,2,3,4"}),
         Args({"in.png", "-o", "out.png", "--rect"}),
         Args({"in.png", "-o"}),
+        // Given twice: which one was meant cannot be told.
+        Args({"in.png", "-o", "a.png", "-o", "b.png", "--rect", "1,2,3,4"}),
+        Args({"in.png", "-o", "a.png", "--rect", "1,2,3,4", "--seed", "1", "--seed", "1"}),
+        Args({"in.png", "-o", "a.png", "--rect", "1,2,3,4", "--source-rect", "0,0,5,5",
+              "--source-rect", "0,0,6,6"}),
     };
     for (const QStringList& arguments : refused) {
         const auto parsed = ParseEraseArguments(arguments);

@@ -1,6 +1,5 @@
-// A fill started when there is no memory left for the copy of the picture it would fill: the
-// history must stay as it was, with the picture still shown, undoable and saveable, instead of an
-// empty state that hides every picture behind it.
+// Memory running out in a fill or a save: the user is told, the document stays as it was (no new
+// state, no lost redo state, the modified flag unchanged) and nothing on disk is replaced.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -9,11 +8,17 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QTemporaryDir>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
+#include "../cli/erase_test_support.h"
 #include "../document/document_test_support.h"
 #include "../platform/qt_test_app.h"
+#include "cli/erase_command.h"
+#include "document/document_texts.h"
+#include "imagefile/image_file.h"
 #include "platform/command_ids.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -52,30 +57,16 @@ QByteArray DocumentDigest(const CVelmoraDoc& doc) {
     return hash.result();
 }
 
-#endif
-
-TEST(LowMemory, FillThatCannotCopyThePictureChangesNothing) {
-#ifdef VELMORA_SANITIZED
-    GTEST_SKIP() << "sanitizer runtimes reserve address space of their own; no limit applies";
-#else
-    DocumentRig rig;
-    rig.OpenPicture(2048, 2048);  // 16 MB a copy
-    rig.MarkHole({1000, 1000, 20, 15});
-    ASSERT_TRUE(rig.router.Execute(ID_FILL_START));
-    rig.WaitForIdle();
-    ASSERT_TRUE(rig.router.Execute(ID_EDIT_UNDO));  // a state to redo, too
-    const QByteArray before = DocumentDigest(*rig.doc);
-    const std::size_t errors = rig.messages.errors.size();
-
+// Runs `checks` in a child process whose memory has run out but for `megabytesLeft` megabytes of
+// address space: a limit on it, and every megabyte below the limit taken (free blocks the
+// allocator already holds included) but for those. The child's exit status is what `checks`
+// returns (a bit per failure); 64 and 65 mean the limit could not be set up.
+int StatusWithMemoryLeft(int megabytesLeft, const std::function<int()>& checks) {
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
+    if (child < 0) return -1;
     if (child == 0) {
-        // Memory runs out: a limit on the address space, and every megabyte below it taken
-        // (free blocks the allocator already holds included), but for a few left for small
-        // allocations; none is large enough for another copy of the picture.
-        constexpr long long kHeadroom = 64ll << 20;
+        constexpr long long kHeadroom = 512ll << 20;
         constexpr int kBlock = 1 << 20;
-        constexpr int kBlocksLeft = 4;
         const long long inUse = AddressSpaceInUse();
         const rlimit limit{static_cast<rlim_t>(inUse + kHeadroom),
                            static_cast<rlim_t>(inUse + kHeadroom)};
@@ -88,10 +79,47 @@ TEST(LowMemory, FillThatCannotCopyThePictureChangesNothing) {
             hoard.push_back(block);
         }
         if (hoard.size() == hoard.capacity()) _exit(65);
-        for (int i = 0; i < kBlocksLeft && !hoard.empty(); ++i) {
+        for (int i = 0; i < megabytesLeft && !hoard.empty(); ++i) {
             std::free(hoard.back());
             hoard.pop_back();
         }
+        _exit(checks());
+    }
+    int status = -1;
+    if (waitpid(child, &status, 0) != child) return -1;
+    if (!WIFEXITED(status)) {
+        ADD_FAILURE() << "the child died of signal " << WTERMSIG(status);
+        return -1;
+    }
+    const int failures = WEXITSTATUS(status);
+    EXPECT_NE(failures, 64) << "the address space limit could not be set";
+    EXPECT_NE(failures, 65) << "memory did not run out under the limit";
+    return failures;
+}
+
+#endif
+
+#ifdef VELMORA_SANITIZED
+#define SKIP_WHEN_SANITIZED() \
+    GTEST_SKIP() << "sanitizer runtimes reserve address space of their own; no limit applies"
+#else
+#define SKIP_WHEN_SANITIZED() static_cast<void>(0)
+#endif
+
+TEST(LowMemory, FillThatCannotCopyThePictureChangesNothing) {
+    SKIP_WHEN_SANITIZED();
+#ifndef VELMORA_SANITIZED
+    DocumentRig rig;
+    rig.OpenPicture(2048, 2048);  // 16 MB a copy
+    rig.MarkHole({1000, 1000, 20, 15});
+    ASSERT_TRUE(rig.router.Execute(ID_FILL_START));
+    rig.WaitForIdle();
+    ASSERT_TRUE(rig.router.Execute(ID_EDIT_UNDO));  // a state to redo, too
+    const QByteArray before = DocumentDigest(*rig.doc);
+    const std::size_t errors = rig.messages.errors.size();
+
+    // None of the megabytes left is large enough for another copy of the picture.
+    const int failures = StatusWithMemoryLeft(4, [&] {
         int status = 0;
         rig.router.Execute(ID_FILL_START);
         if (rig.doc->Busy()) status |= 1;
@@ -99,18 +127,120 @@ TEST(LowMemory, FillThatCannotCopyThePictureChangesNothing) {
         if (!rig.doc->HasImage() || !rig.Enabled(ID_FILE_SAVE) || !rig.Enabled(ID_EDIT_REDO))
             status |= 4;
         if (rig.messages.errors.size() != errors + 1) status |= 8;
-        _exit(status);
-    }
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
-    const int failures = WEXITSTATUS(status);
-    ASSERT_NE(failures, 64) << "the address space limit could not be set";
-    ASSERT_NE(failures, 65) << "memory did not run out under the limit";
+        return status;
+    });
+    ASSERT_GE(failures, 0);
     EXPECT_EQ(failures & 1, 0) << "a job started without its copy";
     EXPECT_EQ(failures & 2, 0) << "the history, picture or flags changed";
     EXPECT_EQ(failures & 4, 0) << "the picture can no longer be saved or its states reached";
     EXPECT_EQ(failures & 8, 0) << "the user was not told";
+#endif
+}
+
+// The copy fits, the fill's own buffers for a hole of most of the picture do not: no result is
+// claimed, and the history, the redo state and the modified flag are as before.
+TEST(LowMemory, FillThatRunsOutOfMemoryLeavesTheDocumentAsItWas) {
+    SKIP_WHEN_SANITIZED();
+#ifndef VELMORA_SANITIZED
+    DocumentRig rig;
+    rig.OpenPicture(1024, 1024);  // 4 MB a copy
+    rig.MarkHole({100, 100, 20, 20});
+    ASSERT_TRUE(rig.router.Execute(ID_FILL_START));
+    rig.WaitForIdle();
+    ASSERT_TRUE(rig.router.Execute(ID_EDIT_UNDO));
+    rig.doc->SetModifiedFlag(false);
+    rig.MarkHole({20, 20, 980, 980});
+    const QByteArray before = DocumentDigest(*rig.doc);
+    const std::size_t errors = rig.messages.errors.size();
+
+    // Room for the copy and the worker's stack, not for the job's grids.
+    const int failures = StatusWithMemoryLeft(24, [&] {
+        int status = 0;
+        // Busy at once: the copy was made and the job started; its buffers are what fails.
+        if (!rig.router.Execute(ID_FILL_START) || !rig.doc->Busy()) return 16;
+        rig.WaitForIdle();
+        if (DocumentDigest(*rig.doc) != before) status |= 2;
+        if (!rig.Enabled(ID_EDIT_REDO) || !rig.Enabled(ID_FILL_START)) status |= 4;
+        if (rig.messages.errors.size() != errors + 1 ||
+            rig.messages.errors.back() != QString::fromUtf8(kNoMemoryForFillText))
+            status |= 8;
+        return status;
+    });
+    ASSERT_GE(failures, 0);
+    EXPECT_EQ(failures & 16, 0) << "the fill did not start: the copy found no memory either";
+    EXPECT_EQ(failures & 2, 0) << "a state was added, the picture or the modified flag changed";
+    EXPECT_EQ(failures & 4, 0) << "redo or a new fill is no longer possible";
+    EXPECT_EQ(failures & 8, 0) << "the user was not told that memory ran out";
+#endif
+}
+
+// Encoding a save finds no memory: the save fails with the usual message, the old file and the
+// document's modified flag stay.
+TEST(LowMemory, SaveThatRunsOutOfMemoryFailsWithTheUsualMessage) {
+    SKIP_WHEN_SANITIZED();
+#ifndef VELMORA_SANITIZED
+    DocumentRig rig;
+    rig.OpenPicture(1024, 1024);
+    rig.MarkHole({500, 500, 20, 15});
+    ASSERT_TRUE(rig.router.Execute(ID_FILL_START));
+    rig.WaitForIdle();
+    ASSERT_TRUE(rig.doc->IsModified());
+    const QString target = rig.dir.filePath(QStringLiteral("kept.bmp"));
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old contents");
+    }
+    const std::size_t errors = rig.messages.errors.size();
+
+    // A 4 MB picture does not encode in 2 MB.
+    const int failures = StatusWithMemoryLeft(2, [&] {
+        int status = 0;
+        if (rig.doc->OnSaveDocument(target)) status |= 1;
+        if (!rig.doc->IsModified()) status |= 2;
+        if (rig.messages.errors.size() != errors + 1 ||
+            rig.messages.errors.back() != QString::fromUtf8(kSaveFailedText))
+            status |= 4;
+        return status;
+    });
+    ASSERT_GE(failures, 0);
+    EXPECT_EQ(failures & 1, 0) << "the save claims success";
+    EXPECT_EQ(failures & 2, 0) << "the document no longer counts as modified";
+    EXPECT_EQ(failures & 4, 0) << "the user was not told";
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old contents"));
+#endif
+}
+
+// velmora-erase with too little memory for the fill: a message, a failing exit code and no
+// output, instead of the unchanged picture written as if filled.
+TEST(LowMemory, EraseCommandThatRunsOutOfMemoryWritesNothing) {
+    SKIP_WHEN_SANITIZED();
+#ifndef VELMORA_SANITIZED
+    QTemporaryDir dir;
+    const QString input =
+        WritePicture(MakeTestPicture(1024, 1024), dir.filePath(QStringLiteral("in.bmp")));
+    const QString output = dir.filePath(QStringLiteral("out.png"));
+    const QImage decoded(input);  // the reader's plugin loaded before the limit
+    ASSERT_FALSE(decoded.isNull());
+
+    const int failures = StatusWithMemoryLeft(24, [&] {
+        const testing::EraseRun run =
+            testing::RunEraseCommand({input, QStringLiteral("-o"), output, QStringLiteral("--rect"),
+                                      QStringLiteral("20,20,1000,1000")});
+        int status = 0;
+        if (run.exitCode != kExitNoMemory) status |= 1;
+        if (run.err.trimmed() != QString::fromUtf8(kNoMemoryForFillText)) status |= 2;
+        if (QFile::exists(output)) status |= 4;
+        if (!run.out.isEmpty()) status |= 8;
+        return status;
+    });
+    ASSERT_GE(failures, 0);
+    EXPECT_EQ(failures & 1, 0) << "the exit code does not say that memory ran out";
+    EXPECT_EQ(failures & 2, 0) << "the message is missing";
+    EXPECT_EQ(failures & 4, 0) << "an output was written";
+    EXPECT_EQ(failures & 8, 0) << "a closing line claims a result";
 #endif
 }
 
