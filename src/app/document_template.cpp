@@ -2,6 +2,9 @@
 #include "app/app_settings.h"
 #include "app/mainframe.h"
 #include "app/velmora_app.h"
+
+#include <utility>
+
 #include "document/velmora_doc.h"
 #include "platform/message_boxes.h"
 #include "view/velmora_view.h"
@@ -20,7 +23,15 @@ bool CVelmoraApp::CreateDocumentSet() {
         ownMessages_ = std::make_unique<DialogMessageBoxes>(frame_.get());
         messages_ = ownMessages_.get();
     }
-    frame_->SetCloseQuery([this] { return SaveModified(); });
+    frame_->SetCloseQuery([this] {
+        // A close while a save runs waits for it: the window closes (or asks first, when the
+        // save failed) once the file is written.
+        if (document_ && document_->Saving()) {
+            closeAfterSave_ = true;
+            return false;
+        }
+        return SaveModified();
+    });
 
     document_ = std::make_unique<CVelmoraDoc>();
     document_->SetMessageBoxes(messages_);
@@ -34,6 +45,13 @@ bool CVelmoraApp::CreateDocumentSet() {
     CMainFrame* const frame = frame_.get();
     connect(document_.get(), &CVelmoraDoc::titleChanged, frame, &CMainFrame::SetDocumentTitle);
     connect(document_.get(), &CVelmoraDoc::modifiedChanged, frame, &QWidget::setWindowModified);
+    // Queued: the close runs once the save's caller has finished with its outcome.
+    connect(
+        document_.get(), &CVelmoraDoc::saveFinished, frame,
+        [this, frame] {
+            if (std::exchange(closeAfterSave_, false)) frame->close();
+        },
+        Qt::QueuedConnection);
     frame->SetDocumentTitle(document_->Title());
     frame->setWindowModified(document_->IsModified());
     return true;

@@ -97,6 +97,7 @@ class CVelmoraApp : public QObject {
     std::unique_ptr<CVelmoraDoc> document_;
     std::unique_ptr<CMainFrame> frame_;  // owns the view
     CVelmoraView* view_ = nullptr;
+    bool closeAfterSave_ = false;  // the window was asked to close while a save ran
 };
 
 }  // namespace velmora

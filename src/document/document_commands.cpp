@@ -35,7 +35,7 @@ void CVelmoraDoc::RegisterCommands() {
     });
     c.SetHandler(ID_FILL_STOP, [this] { OnFillStop(); });
     c.SetUpdateHandler(ID_FILL_STOP, [this](CommandState& s) {
-        if (!HasImage() || !Busy()) s.Enable(false);
+        if (!HasImage() || !JobRunning() || saving_) s.Enable(false);
     });
 
     const auto tool = [this](int id, ToolMode mode, bool clearsSelection) {

@@ -119,6 +119,8 @@ bool CVelmoraDoc::OnOpenDocument(const QString& path) {
 }
 
 bool CVelmoraDoc::OnSaveDocument(const QString& path) {
+    // One save at a time: a second one could only come from a direct call during the first.
+    if (saving_) return false;
     // Never write a picture the job is still filling.
     EndRunningJob();
     const QImage* const current = history_.GetCurrent();
@@ -130,7 +132,8 @@ bool CVelmoraDoc::OnSaveDocument(const QString& path) {
     if (!multiPageFile_.isEmpty() && target == multiPageFile_ &&
         !AskYesNo(QString::fromUtf8(kSaveOverPagesText)))
         return false;
-    const SaveOutcome outcome = SaveImageFile(*current, metadata_, path);
+    // Shares the pixels: nothing may change them until the save has ended (Busy() says so).
+    const SaveOutcome outcome = SaveOffThread(*current, metadata_, path);
     if (outcome != SaveOutcome::Saved) {
         const QString message = SaveOutcomeMessage(outcome);
         if (!message.isEmpty()) ShowError(message);

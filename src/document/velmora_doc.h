@@ -15,6 +15,7 @@
 #include "document/selection_polygon.h"
 #include "engine/grid_point.h"
 #include "engine/pixel_grid.h"
+#include "imagefile/image_file.h"
 #include "imagefile/image_metadata.h"
 #include "platform/command_router.h"
 #include "platform/command_target.h"
@@ -64,11 +65,17 @@ class CVelmoraDoc : public QObject {
     }
     // Called on the worker thread before each command a fill job posts; tests pause the job here.
     void SetJobPostHook(std::function<void(int command)> hook) { jobPostHook_ = std::move(hook); }
+    // Called on the saving thread before the picture is encoded; tests hold a save here.
+    void SetSaveHook(std::function<void()> hook) { saveHook_ = std::move(hook); }
 
     // --- Document life.
     bool OnNewDocument();
     bool OnOpenDocument(const QString& path);
+    // Encodes and writes the current picture on a thread of its own; the window goes on being
+    // drawn and handling input meanwhile, with every command that could change the picture
+    // disabled (Busy()), and the call returns when the file is written or has failed.
     bool OnSaveDocument(const QString& path);
+    [[nodiscard]] bool Saving() const { return saving_; }
     // Before the window closes (or anything else saves or drops the pictures): a running fill job
     // is stopped, waited for and finished, keeping what it filled.
     void EndRunningJob();
@@ -80,9 +87,12 @@ class CVelmoraDoc : public QObject {
 
     // --- Shared state.
     [[nodiscard]] float ZoomFactor() const { return zoomFactor_; }
-    // A fill job runs, or has ended but its finish has not been handled yet. Everything that could
-    // change what the job reads is refused meanwhile.
-    [[nodiscard]] bool Busy() const { return jobActive_ || busy_.load(std::memory_order_acquire); }
+    // A fill job runs, or has ended but its finish has not been handled yet, or a save runs.
+    // Everything that could change what the job or the save reads is refused meanwhile.
+    [[nodiscard]] bool Busy() const { return JobRunning() || saving_; }
+    [[nodiscard]] bool JobRunning() const {
+        return jobActive_ || busy_.load(std::memory_order_acquire);
+    }
     [[nodiscard]] bool StopRequested() const {
         return stopRequested_.load(std::memory_order_acquire);
     }
@@ -126,6 +136,8 @@ class CVelmoraDoc : public QObject {
 
   signals:
     void viewsUpdated();
+    // A save has ended, whether written or failed.
+    void saveFinished(bool saved);
     void modifiedChanged(bool modified);
     void titleChanged(const QString& title);
 
@@ -149,6 +161,10 @@ class CVelmoraDoc : public QObject {
     void SetStatusLabel(const char* text);
     void RepaintStatusBar();
     void FinishJob();
+
+    // document_save.cpp
+    // `picture` shares the current state's pixels, which nothing changes while saving_ is set.
+    SaveOutcome SaveOffThread(QImage picture, ImageMetadata metadata, const QString& path);
 
     // velmora_doc.cpp
     void ShowError(const QString& message);
@@ -188,6 +204,8 @@ class CVelmoraDoc : public QObject {
     WaitCursor waitCursor_;
     std::function<std::uint32_t()> seedClock_;
     std::function<void(int)> jobPostHook_;
+    std::function<void()> saveHook_;
+    bool saving_ = false;  // from the start of a save until its outcome is known
 
     CommandTarget commands_;
     CommandRouter ownRouter_;  // routes the job's commands when the frame has given no router

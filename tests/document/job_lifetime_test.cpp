@@ -53,8 +53,10 @@ TEST_F(JobLifetime, SaveStopsTheJobFirstAndWritesWhatItFilled) {
     EXPECT_EQ(rig.CurrentCopy(), partial);
     EXPECT_EQ(QImageReader(path).read().convertToFormat(partial.format()), partial);
 
-    // The stopped job's reports and finish are still queued; a new job starts before they
-    // arrive and must count only its own.
+    // The stopped job's reports and finish were delivered while the picture was written, and
+    // ignored; the new job counts only its own.
+    EXPECT_EQ(record.finished, 1);
+    record.bars.clear();
     rig.doc->SetJobPostHook({});
     ASSERT_TRUE(rig.router.Execute(ID_FILL_START));
     rig.WaitForIdle();
