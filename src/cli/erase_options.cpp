@@ -110,6 +110,7 @@ ParsedEraseArguments ParseEraseArguments(const QStringList& arguments) {
             if (!ok || threads < 1 || threads > kMostThreads)
                 return Fail(
                     QStringLiteral("--threads needs a number from 1 to %1").arg(kMostThreads));
+            if (options.threads != 0) return Fail(QStringLiteral("--threads given twice"));
             options.threads = threads;
         } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
             return Fail(QStringLiteral("unknown option %1").arg(argument));

@@ -74,6 +74,7 @@ TEST(EraseOptions, MalformedOrMissingArgumentsAreRefusedWithOneLine) {
         Args({"in.png", "-o", "a.png", "--rect", "1,2,3,4", "--seed", "1", "--seed", "1"}),
         Args({"in.png", "-o", "a.png", "--rect", "1,2,3,4", "--source-rect", "0,0,5,5",
               "--source-rect", "0,0,6,6"}),
+        Args({"in.png", "-o", "a.png", "--rect", "1,2,3,4", "--threads", "2", "--threads", "2"}),
     };
     for (const QStringList& arguments : refused) {
         const auto parsed = ParseEraseArguments(arguments);
