@@ -34,6 +34,8 @@ void FillWorker::Start(FillInputs inputs, std::mutex& pictureGuard, std::atomic<
     try {
         thread_ = std::thread(FillThreadProc, job_.get());
     } catch (const std::system_error&) {
+        // No thread to be had (its stack found no memory): the fill did not happen.
+        job_->stats.outOfMemory = true;
         busy.store(false, std::memory_order_release);
         job_->post(ID_FILL_FINISHED);
     }

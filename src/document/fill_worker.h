@@ -37,7 +37,7 @@ class FillWorker {
 
     // Raises `busy` and starts the thread. `post` is called on the worker thread and must not
     // block. If the thread cannot be started, `busy` is lowered and ID_FILL_FINISHED posted here,
-    // as the job itself would have done.
+    // as the job itself would have done, with the stats saying it ran out of memory.
     void Start(FillInputs inputs, std::mutex& pictureGuard, std::atomic<bool>& busy,
                std::atomic<bool>& stopRequested, std::function<void(int)> post,
                std::function<std::uint32_t()> seedClock);

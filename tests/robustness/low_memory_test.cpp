@@ -138,29 +138,26 @@ TEST(LowMemory, FillThatCannotCopyThePictureChangesNothing) {
 }
 
 // The copy fits, the fill's own buffers for a hole of most of the picture do not: no result is
-// claimed, and the history, the redo state and the modified flag are as before.
+// claimed, and the history and the modified flag are as before. (That the states such a fill
+// displaced come back is the history's own test.) No fill runs before the limit: the arenas its
+// threads left behind would hold free memory that the limit does not reach.
 TEST(LowMemory, FillThatRunsOutOfMemoryLeavesTheDocumentAsItWas) {
     SKIP_WHEN_SANITIZED();
 #ifndef VELMORA_SANITIZED
     DocumentRig rig;
     rig.OpenPicture(1024, 1024);  // 4 MB a copy
-    rig.MarkHole({100, 100, 20, 20});
-    ASSERT_TRUE(rig.router.Execute(ID_FILL_START));
-    rig.WaitForIdle();
-    ASSERT_TRUE(rig.router.Execute(ID_EDIT_UNDO));
-    rig.doc->SetModifiedFlag(false);
     rig.MarkHole({20, 20, 980, 980});
     const QByteArray before = DocumentDigest(*rig.doc);
     const std::size_t errors = rig.messages.errors.size();
 
     // Room for the copy and the worker's stack, not for the job's grids.
-    const int failures = StatusWithMemoryLeft(24, [&] {
+    const int failures = StatusWithMemoryLeft(40, [&] {
         int status = 0;
         // Busy at once: the copy was made and the job started; its buffers are what fails.
         if (!rig.router.Execute(ID_FILL_START) || !rig.doc->Busy()) return 16;
         rig.WaitForIdle();
         if (DocumentDigest(*rig.doc) != before) status |= 2;
-        if (!rig.Enabled(ID_EDIT_REDO) || !rig.Enabled(ID_FILL_START)) status |= 4;
+        if (rig.Enabled(ID_EDIT_UNDO) || !rig.Enabled(ID_FILL_START)) status |= 4;
         if (rig.messages.errors.size() != errors + 1 ||
             rig.messages.errors.back() != QString::fromUtf8(kNoMemoryForFillText))
             status |= 8;
@@ -169,7 +166,7 @@ TEST(LowMemory, FillThatRunsOutOfMemoryLeavesTheDocumentAsItWas) {
     ASSERT_GE(failures, 0);
     EXPECT_EQ(failures & 16, 0) << "the fill did not start: the copy found no memory either";
     EXPECT_EQ(failures & 2, 0) << "a state was added, the picture or the modified flag changed";
-    EXPECT_EQ(failures & 4, 0) << "redo or a new fill is no longer possible";
+    EXPECT_EQ(failures & 4, 0) << "an undo step was added or a new fill is no longer possible";
     EXPECT_EQ(failures & 8, 0) << "the user was not told that memory ran out";
 #endif
 }
@@ -181,10 +178,9 @@ TEST(LowMemory, SaveThatRunsOutOfMemoryFailsWithTheUsualMessage) {
 #ifndef VELMORA_SANITIZED
     DocumentRig rig;
     rig.OpenPicture(1024, 1024);
-    rig.MarkHole({500, 500, 20, 15});
-    ASSERT_TRUE(rig.router.Execute(ID_FILL_START));
-    rig.WaitForIdle();
-    ASSERT_TRUE(rig.doc->IsModified());
+    // Modified without a fill, whose threads' arenas would keep free memory out of the limit's
+    // reach.
+    rig.doc->SetModifiedFlag(true);
     const QString target = rig.dir.filePath(QStringLiteral("kept.bmp"));
     {
         QFile old(target);
