@@ -1,6 +1,9 @@
 // Saving on a thread of its own, so that encoding a large picture never freezes the window.
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QLabel>
+#include <atomic>
 #include <functional>
 #include <system_error>
 #include <thread>
@@ -24,23 +27,32 @@ SaveOutcome CVelmoraDoc::SaveOffThread(QImage picture, ImageMetadata metadata,
         RepaintStatusBar();
     }
 
-    // The loop goes on drawing the window and delivering input; the update handlers see Busy()
-    // and keep everything that could change the picture, or close the document, disabled.
-    QEventLoop loop;
+    // Events go on being handled, drawing the window and delivering input; the update handlers
+    // see Busy() and keep everything that could change the picture, or close the document,
+    // disabled. The saver hands its outcome over through `done` and only wakes the event loop,
+    // so nothing but that atomic is shared with it.
     SaveOutcome outcome = SaveOutcome::WriteFailed;
+    std::atomic<bool> done{false};
+    QAbstractEventDispatcher* const dispatcher = QAbstractEventDispatcher::instance();
     const std::function<void()> hook = saveHook_;
     std::thread saver;
     try {
-        saver = std::thread([&outcome, &picture, &metadata, path, &loop, hook] {
+        saver = std::thread([&outcome, &done, &picture, &metadata, path, dispatcher, hook] {
             if (hook) hook();
             outcome = SaveImageFile(picture, metadata, path);
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            done.store(true, std::memory_order_release);
+            if (dispatcher != nullptr) dispatcher->wakeUp();
         });
     } catch (const std::system_error&) {
         // No thread to be had (memory or threads ran out): saved below, the window waiting.
     }
     if (saver.joinable()) {
-        loop.exec();
+        while (!done.load(std::memory_order_acquire)) {
+            if (dispatcher != nullptr)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            else
+                std::this_thread::yield();
+        }
         saver.join();
     } else {
         outcome = SaveImageFile(picture, metadata, path);
