@@ -9,6 +9,7 @@
 #include "app/res/document_string.h"
 #include "app/res/resource_ids.h"
 #include "app/res/string_table.h"
+#include "imagefile/native_file_name.h"
 #include "platform/message_boxes.h"
 
 namespace velmora {
@@ -25,6 +26,24 @@ void SetDocumentFilters(QFileDialog& dialog) {
     UseProgramLanguage(dialog);
 }
 
+// Shown when the dialog's choice is one of several names it spelled alike (names that are not
+// UTF-8): guessing could open or overwrite the wrong file.
+constexpr char kAmbiguousNameText[] =
+    "文件名中有无法显示的字符，无法与同一文件夹中的其他文件区分。请先给文件改名。";
+
+// The file the dialog's choice names, with its name as bytes; empty (after saying why) when the
+// choice cannot be told apart from another file.
+std::optional<QString> ChosenFile(QWidget* parent, const QFileDialog& dialog) {
+    const QString shown = dialog.selectedFiles().first();
+    std::optional<QString> file = FileShownByDialog(shown);
+    if (!file) {
+        MakeMessageBox(parent, QMessageBox::Critical, LoadString(AFX_IDS_APP_TITLE),
+                       QString::fromUtf8(kAmbiguousNameText), QMessageBox::Ok)
+            ->exec();
+    }
+    return file;
+}
+
 }  // namespace
 
 std::optional<QString> DialogUserPrompts::AskOpenPath(QWidget* parent) {
@@ -33,7 +52,7 @@ std::optional<QString> DialogUserPrompts::AskOpenPath(QWidget* parent) {
     dialog.setFileMode(QFileDialog::ExistingFile);
     SetDocumentFilters(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().first();
+    return ChosenFile(parent, dialog);
 }
 
 std::optional<QString> DialogUserPrompts::AskSavePath(QWidget* parent, const QString& suggested) {
@@ -44,7 +63,7 @@ std::optional<QString> DialogUserPrompts::AskSavePath(QWidget* parent, const QSt
     dialog.setDefaultSuffix(DocumentString::Load().DefaultSuffix());
     if (!suggested.isEmpty()) dialog.selectFile(suggested);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().first();
+    return ChosenFile(parent, dialog);
 }
 
 UserPrompts::SaveChanges DialogUserPrompts::AskSaveChanges(QWidget* parent,

@@ -1,5 +1,9 @@
 #include "native_file_name.h"
 
+#include <QStringList>
+#include <memory>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +89,44 @@ QByteArray NativeFileName(const QString& name) {
         at = run;
     }
     return bytes;
+}
+
+namespace {
+
+// The entries of `folder` whose name Qt's decoding spells `shown`, kept as bytes.
+QStringList EntriesShownAs(const QString& folder, const QString& shown) {
+    QStringList found;
+    const QByteArray path = NativeFileName(folder);
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(path.constData()), ::closedir);
+    if (!listing) return found;
+    while (const dirent* entry = ::readdir(listing.get())) {
+        const QByteArrayView bytes(entry->d_name);
+        if (QFile::decodeName(bytes.toByteArray()) == shown) found += FileNameFromNative(bytes);
+    }
+    return found;
+}
+
+}  // namespace
+
+std::optional<QString> FileShownByDialog(const QString& shown) {
+    constexpr QChar kReplacement(0xFFFD);
+    if (!shown.contains(kReplacement)) return shown;
+    const QStringList parts = shown.split(QLatin1Char('/'));
+    QString resolved;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString folder = i == 0               ? QStringLiteral(".")
+                               : resolved.isEmpty() ? QStringLiteral("/")
+                                                    : resolved;
+        if (i > 0) resolved += QLatin1Char('/');
+        if (!parts[i].contains(kReplacement)) {
+            resolved += parts[i];
+            continue;
+        }
+        const QStringList entries = EntriesShownAs(folder, parts[i]);
+        if (entries.size() > 1) return std::nullopt;
+        resolved += entries.isEmpty() ? parts[i] : entries.first();
+    }
+    return resolved;
 }
 
 int OpenNativeFile(const QString& name, int flags, unsigned mode) {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QString>
 #include <QUrl>
+#include <optional>
 
 namespace velmora {
 
@@ -14,6 +15,13 @@ namespace velmora {
 // back into the same byte, so a name survives the trip through a QString unchanged.
 QString FileNameFromNative(QByteArrayView bytes);
 QByteArray NativeFileName(const QString& name);
+
+// Qt's file dialogs list a folder with Qt's own decoding, so a name that is not UTF-8 reaches us
+// with U+FFFD in place of its odd bytes. This finds the file the dialog showed: each part of the
+// path holding U+FFFD is matched against the folder's entries as Qt would spell them. A part that
+// matches no entry stays as given (a new name typed into a save dialog); one that matches
+// several, which the dialog showed alike, cannot be told apart: empty then.
+std::optional<QString> FileShownByDialog(const QString& shown);
 
 // The local file a file: URL names (a dropped file), its name kept as bytes like the above.
 QString LocalFileOfUrl(const QUrl& url);

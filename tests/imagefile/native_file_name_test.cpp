@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -74,6 +75,41 @@ TEST(NativeFileName, FilesUnderNonUtf8NamesAreWrittenAndReadByTheirOwnBytes) {
     EXPECT_FALSE(NativeFileExists(FileNameFromNative(folder + "/photo-\xfd.png")));
     // QTemporaryDir removes by Qt's spelling of the names, which misses this one.
     ::unlink((folder + "/photo-\xfe.png").constData());
+}
+
+// Qt's file dialog shows a folder's names with U+FFFD for their odd bytes; what it hands back must
+// be traced to the file it showed, never to a look-alike.
+TEST(NativeFileName, DialogChoicesAreTracedToTheFileShown) {
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const auto touch = [](const QByteArray& path) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    };
+    ASSERT_EQ(::mkdir((folder + "/sub-\xfb").constData(), 0755), 0);
+    touch(folder + "/sub-\xfb/photo-\xfe.png");
+    const QString shown = dir.path() + QStringLiteral("/sub-\uFFFD/photo-\uFFFD.png");
+
+    // One name in each folder fits what was shown: that file, by its own bytes.
+    std::optional<QString> traced = FileShownByDialog(shown);
+    ASSERT_TRUE(traced);
+    EXPECT_EQ(NativeFileName(*traced), folder + "/sub-\xfb/photo-\xfe.png");
+    EXPECT_EQ(FileShownByDialog(dir.path() + QStringLiteral("/plain.png")),
+              dir.path() + QStringLiteral("/plain.png"));
+
+    // A new name typed into a save dialog matches nothing and stays as typed.
+    const QString typed = dir.path() + QStringLiteral("/sub-\uFFFD/new-\uFFFD.png");
+    traced = FileShownByDialog(typed);
+    ASSERT_TRUE(traced);
+    EXPECT_EQ(NativeFileName(*traced), folder + "/sub-\xfb/new-\xef\xbf\xbd.png");
+
+    // Two names the dialog spelled alike cannot be told apart.
+    touch(folder + "/sub-\xfb/photo-\xef\xbf\xbd.png");
+    EXPECT_FALSE(FileShownByDialog(shown));
+    for (const char* name : {"/sub-\xfb/photo-\xfe.png", "/sub-\xfb/photo-\xef\xbf\xbd.png"})
+        ::unlink((folder + name).constData());
+    ::rmdir((folder + "/sub-\xfb").constData());
 }
 
 TEST(NativeFileName, DroppedFileUrlKeepsTheBytes) {
