@@ -79,16 +79,9 @@ Inputs MakeInputs(std::uint32_t caseSeed) {
     return in;
 }
 
-Outcome Run(const Inputs& in, const std::function<std::vector<GridPoint>(FillJob&)>& runJob,
-            std::optional<int> stopAfter, bool keepProgress) {
-    BgrImage image;
+JobRig::JobRig(const Inputs& in) {
     image.pixels().SetSize(in.picture.width(), in.picture.height(), 3);
     std::copy(in.picture.begin(), in.picture.end(), image.pixels().begin());
-    std::atomic<bool> busy{false};
-    std::atomic<bool> stop{false};
-    int reports = 0;
-    Outcome outcome;
-    FillJob job;
     job.image = &image;
     job.fillMask = &in.fillMask;
     job.sourceMask = &in.sourceMask;
@@ -96,6 +89,16 @@ Outcome Run(const Inputs& in, const std::function<std::vector<GridPoint>(FillJob
     job.sourceRect = in.sourceRect;
     job.busy = &busy;
     job.stopRequested = &stop;
+    job.seedClock = [seed = in.seed] { return seed; };
+}
+
+Outcome Run(const Inputs& in, const std::function<std::vector<GridPoint>(FillJob&)>& runJob,
+            std::optional<int> stopAfter, bool keepProgress) {
+    JobRig rig(in);
+    BgrImage& image = rig.image;
+    FillJob& job = rig.job;
+    int reports = 0;
+    Outcome outcome;
     job.post = [&](int command) {
         if (command == ID_FILL_PROGRESS && keepProgress) {
             ByteGrid copy;
@@ -103,9 +106,8 @@ Outcome Run(const Inputs& in, const std::function<std::vector<GridPoint>(FillJob
             std::copy(image.pixels().begin(), image.pixels().end(), copy.begin());
             outcome.progressPictures.push_back(std::move(copy));
         }
-        if (command == ID_FILL_PROGRESS && stopAfter && ++reports == *stopAfter) stop = true;
+        if (command == ID_FILL_PROGRESS && stopAfter && ++reports == *stopAfter) rig.stop = true;
     };
-    job.seedClock = [seed = in.seed] { return seed; };
     outcome.fillOrder = runJob(job);
     outcome.stats = job.stats;
     outcome.picture = std::move(image.pixels());

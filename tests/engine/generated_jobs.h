@@ -3,12 +3,14 @@
 // Generated fill jobs for the engine's equivalence tests: pictures, selections, source rectangles
 // and seeds drawn from a case number, and one way to run a job on them.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/bgr_image.h"
 #include "engine/fill_job.h"
 #include "engine/grid_point.h"
 #include "engine/pixel_grid.h"
@@ -57,6 +59,18 @@ struct Outcome {
     std::vector<GridPoint> fillOrder;
     // The picture at every progress write-back, when asked for.
     std::vector<ByteGrid> progressPictures;
+};
+
+// A job over a copy of the inputs' picture, with its flags, ready to run but for `post`.
+struct JobRig {
+    explicit JobRig(const Inputs& in);
+    JobRig(const JobRig&) = delete;
+    JobRig& operator=(const JobRig&) = delete;
+
+    BgrImage image;
+    std::atomic<bool> busy{false};
+    std::atomic<bool> stop{false};
+    FillJob job;
 };
 
 // Runs one job through `runJob`, which returns the fill order; `stopAfter` progress reports, if

@@ -23,6 +23,7 @@ namespace {
 
 using testing::Dice;
 using testing::Inputs;
+using testing::JobRig;
 using testing::Outcome;
 
 constexpr int kMostThreads = 8;
@@ -162,20 +163,9 @@ TEST(ParallelFill, AStopAtAProgressStepKeepsTheOneThreadPicture) {
 
 // The picture of a one-thread fill after its first `entries` entries.
 ByteGrid OneThreadPrefix(const Inputs& in, std::int64_t entries) {
-    BgrImage image;
-    image.pixels().SetSize(in.picture.width(), in.picture.height(), 3);
-    std::copy(in.picture.begin(), in.picture.end(), image.pixels().begin());
-    std::atomic<bool> busy{false};
-    std::atomic<bool> stop{false};
-    FillJob job;
-    job.image = &image;
-    job.fillMask = &in.fillMask;
-    job.sourceMask = &in.sourceMask;
-    job.selectionBounds = in.selectionBounds;
-    job.sourceRect = in.sourceRect;
-    job.busy = &busy;
-    job.stopRequested = &stop;
-    job.seedClock = [seed = in.seed] { return seed; };
+    JobRig rig(in);
+    BgrImage& image = rig.image;
+    FillJob& job = rig.job;
     FillEngine engine;
     FillRect workRect;
     if (PrepareFillJob(engine, job, workRect)) {
@@ -197,24 +187,15 @@ TEST(ParallelFill, AStopAtARandomMomentKeepsTheOneThreadPrefix) {
     for (int run = 0; run < 8; ++run) {
         const int threads = 2 + run % (kMostThreads - 1);
         SCOPED_TRACE(std::to_string(threads) + " threads, run " + std::to_string(run));
-        BgrImage image;
-        image.pixels().SetSize(in.picture.width(), in.picture.height(), 3);
-        std::copy(in.picture.begin(), in.picture.end(), image.pixels().begin());
-        std::atomic<bool> busy{false};
-        std::atomic<bool> stop{false};
-        FillJob job;
-        job.image = &image;
-        job.fillMask = &in.fillMask;
-        job.sourceMask = &in.sourceMask;
-        job.selectionBounds = in.selectionBounds;
-        job.sourceRect = in.sourceRect;
-        job.busy = &busy;
-        job.stopRequested = &stop;
+        JobRig rig(in);
+        BgrImage& image = rig.image;
+        FillJob& job = rig.job;
+        std::atomic<bool>& busy = rig.busy;
+        std::atomic<bool>& stop = rig.stop;
         std::atomic<int> reports{0};
         job.post = [&reports](int command) {
             if (command == ID_FILL_PROGRESS) ++reports;
         };
-        job.seedClock = [seed = in.seed] { return seed; };
         job.threads = threads;
         FillEngine engine;
         busy = true;  // as the document raises it, before the worker starts
