@@ -1,15 +1,19 @@
 #include "encoded_file_writer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "imagefile/native_file_name.h"
 
@@ -96,6 +100,46 @@ mode_t NewFileMode(const std::optional<struct stat>& replaced) {
     return 0666 & ~mask;
 }
 
+// Temporary names beside a target carry the saving process's id: "<target>.velmora-<pid>-<tag>".
+std::string TemporaryPrefix(const std::string& target) {
+    return target + ".velmora-" + std::to_string(::getpid()) + '-';
+}
+
+// The process id in a temporary name of `targetName`, or nothing when the name is not one.
+std::optional<pid_t> SaverOfTemporary(std::string_view name, std::string_view targetName) {
+    constexpr std::string_view marker = ".velmora-";
+    if (!name.starts_with(targetName)) return std::nullopt;
+    name.remove_prefix(targetName.size());
+    if (!name.starts_with(marker)) return std::nullopt;
+    name.remove_prefix(marker.size());
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (error != std::errc() || pid <= 0 || end == name.data() + name.size() || *end != '-' ||
+        end + 1 == name.data() + name.size())
+        return std::nullopt;
+    return pid;
+}
+
+// A save killed outright (SIGKILL, power loss) between naming its temporary file and renaming it
+// leaves a complete copy beside the target. The next save of that target removes the copies of
+// processes that no longer exist; those of running processes may still be in use and stay.
+void RemoveLeftoverTemporaries(const std::string& target) {
+    const std::string folder = Folder(target);
+    const std::size_t slash = target.rfind('/');
+    const std::string targetName = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(folder.c_str()), ::closedir);
+    if (!entries) return;
+    while (const dirent* entry = ::readdir(entries.get())) {
+        const std::optional<pid_t> saver = SaverOfTemporary(entry->d_name, targetName);
+        if (!saver || ::kill(*saver, 0) == 0 || errno != ESRCH) continue;
+        const std::string path = folder + '/' + entry->d_name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == ::geteuid())
+            ::unlink(path.c_str());
+    }
+}
+
 // Gives an unnamed temporary file the name `target`, over an existing file: linked under a
 // temporary name beside it first, then renamed over it.
 bool Publish(int fd, const std::string& target, bool targetExists) {
@@ -105,8 +149,7 @@ bool Publish(int fd, const std::string& target, bool targetExists) {
         ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0)
         return true;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary =
-            target + ".velmora-" + std::to_string(::getpid()) + '-' + std::to_string(attempt);
+        const std::string temporary = TemporaryPrefix(target) + std::to_string(attempt);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
             if (errno == EEXIST) continue;
             return false;
@@ -143,7 +186,7 @@ Attempt ReplaceAtomically(const std::string& target, const std::optional<struct 
 Attempt ReplaceThroughNamedTemporary(const std::string& target,
                                      const std::optional<struct stat>& replaced,
                                      const QByteArray& encoded) {
-    std::string name = target + ".XXXXXX";
+    std::string name = TemporaryPrefix(target) + "XXXXXX";
     Descriptor fd(::mkostemp(name.data(), O_CLOEXEC));
     // Only a folder that refuses new files is a reason to write into the target itself; a full
     // disk, say, is not.
@@ -205,6 +248,7 @@ bool WriteEncodedFile(const QString& path, const QByteArray& encoded) {
         replaced = info;
     }
 
+    RemoveLeftoverTemporaries(target);
     Attempt attempt = ReplaceAtomically(target, replaced, encoded);
     if (attempt == Attempt::NoTemporary)
         attempt = ReplaceThroughNamedTemporary(target, replaced, encoded);

@@ -62,6 +62,35 @@ TEST_F(EncodedFileWriter, NewAndReplacedFilesGetEveryByteAndLeaveNoTemporary) {
     EXPECT_EQ(Entries(), (QStringList{QStringLiteral("new.png"), QStringLiteral("old.png")}));
 }
 
+// The id of a process that has ended.
+pid_t EndedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST_F(EncodedFileWriter, CopiesLeftByKilledSavesAreRemovedByTheNextSave) {
+    const std::string dead = std::to_string(EndedProcess());
+    const std::string alive = std::to_string(::getppid());
+    Put(Path("out.png"), QByteArray("old"));
+    Put(Path(("out.png.velmora-" + dead + "-0").c_str()), picture_);  // between link and rename
+    Put(Path(("out.png.velmora-" + dead + "-a1B2c3").c_str()), picture_);  // named temporary
+    Put(Path(("out.png.velmora-" + alive + "-0").c_str()), picture_);      // a save still running
+    Put(Path(("other.png.velmora-" + dead + "-0").c_str()), picture_);     // another target's
+    Put(Path(("out.png.velmora-" + dead).c_str()), picture_);              // not such a name
+    Put(Path("out.png.velmora-x-0"), picture_);
+
+    ASSERT_TRUE(WriteEncodedFile(Name("out.png"), picture_));
+    EXPECT_EQ(Contents(Path("out.png")), picture_);
+    QStringList expected{
+        QStringLiteral("out.png"), QString::fromStdString("out.png.velmora-" + alive + "-0"),
+        QString::fromStdString("other.png.velmora-" + dead + "-0"),
+        QString::fromStdString("out.png.velmora-" + dead), QStringLiteral("out.png.velmora-x-0")};
+    expected.sort();
+    EXPECT_EQ(Entries(), expected);
+}
+
 TEST_F(EncodedFileWriter, FailedWriteLeavesNothingBehind) {
     EXPECT_FALSE(WriteEncodedFile(Name("missing/out.png"), picture_));
     ASSERT_EQ(::mkdir(Path("folder.png").c_str(), 0755), 0);
