@@ -49,7 +49,7 @@ QByteArray XmpOfHandle(const heif_image_handle* handle) {
         if (size == 0 || size > (1u << 20)) return {};
         QByteArray xmp(static_cast<qsizetype>(size), Qt::Uninitialized);
         if (!Ok(heif_image_handle_get_metadata(handle, ids[i], xmp.data()))) return {};
-        return xmp;
+        return CarryableXmp(xmp);
     }
     return {};
 }

@@ -25,7 +25,8 @@ struct DecodedHeif {
 enum class HeifCodec { Hevc, Av1 };
 
 // Encodes a picture as HEIC (HEVC) or AVIF (AV1) at the encoder's best lossy quality and its
-// fastest settings, with the metadata the container can hold. Empty when the encoder is missing or fails.
+// fastest settings, with the metadata the container can hold. Empty when the encoder is missing or
+// fails.
 [[nodiscard]] std::optional<QByteArray> EncodeHeif(const QImage& image,
                                                    const ImageMetadata& metadata, HeifCodec codec);
 

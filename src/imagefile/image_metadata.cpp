@@ -49,6 +49,35 @@ constexpr const char* kStorageTags[] = {
     "Exif.Image.ImageResources",
 };
 
+int OrientationOf(const Exiv2::ExifData& exif) {
+    const auto it = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    if (it == exif.end() || it->count() == 0) return kUprightOrientation;
+    const long value = it->toLong();
+    return value >= 1 && value <= 8 ? static_cast<int>(value) : kUprightOrientation;
+}
+
+// Orientations 5 to 8 store the picture on its side: upright, its width is the stored height.
+bool TurnsAQuarter(int orientation) {
+    return orientation >= 5;
+}
+
+// The picture's width and height as EXIF and XMP record them follow it when it is turned upright.
+// A lone one of the pair no longer says which side it measures and goes.
+template <typename Key, typename Data>
+void SwapSides(Data& data, const char* width, const char* height) {
+    const auto first = data.findKey(Key(width));
+    const auto second = data.findKey(Key(height));
+    if (first != data.end() && second != data.end()) {
+        const std::string widthValue = first->toString();
+        first->setValue(second->toString());
+        second->setValue(widthValue);
+    } else if (first != data.end()) {
+        data.erase(first);
+    } else if (second != data.end()) {
+        data.erase(second);
+    }
+}
+
 // Orientation reset and thumbnail dropped: the picture is stored upright, and a thumbnail of
 // the unfilled picture would show the object that was removed.
 void PrepareExif(Exiv2::ExifData& exif) {
@@ -57,6 +86,8 @@ void PrepareExif(Exiv2::ExifData& exif) {
         const auto it = exif.findKey(Exiv2::ExifKey(key));
         if (it != exif.end()) exif.erase(it);
     }
+    if (TurnsAQuarter(OrientationOf(exif)))
+        SwapSides<Exiv2::ExifKey>(exif, "Exif.Photo.PixelXDimension", "Exif.Photo.PixelYDimension");
     const auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
     if (orientation != exif.end()) exif["Exif.Image.Orientation"] = std::uint16_t{1};
 }
@@ -70,18 +101,23 @@ QByteArray EncodeExif(Exiv2::ExifData& exif) {
     return {reinterpret_cast<const char*>(blob.data()), static_cast<qsizetype>(blob.size())};
 }
 
-int OrientationOf(const Exiv2::ExifData& exif) {
-    const auto it = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-    if (it == exif.end() || it->count() == 0) return kUprightOrientation;
-    const long value = it->toLong();
-    return value >= 1 && value <= 8 ? static_cast<int>(value) : kUprightOrientation;
-}
-
-QByteArray CarryableXmp(const std::string& packet) {
+// A packet that records an orientation says upright once the picture is stored upright; as it
+// does not turn the picture here, it is rewritten only then and otherwise kept byte for byte.
+QByteArray CarryableXmp(const std::string& packet, int appliedOrientation) {
     if (packet.empty() || static_cast<qsizetype>(packet.size()) > kMaxXmpBytes) return {};
     Exiv2::XmpData parsed;
     if (Exiv2::XmpParser::decode(parsed, packet) != 0) return {};
-    return QByteArray::fromStdString(packet);
+    const auto orientation = parsed.findKey(Exiv2::XmpKey("Xmp.tiff.Orientation"));
+    if (orientation == parsed.end() || orientation->toString() == "1")
+        return QByteArray::fromStdString(packet);
+    orientation->setValue("1");
+    if (TurnsAQuarter(appliedOrientation))
+        SwapSides<Exiv2::XmpKey>(parsed, "Xmp.exif.PixelXDimension", "Xmp.exif.PixelYDimension");
+    std::string rewritten;
+    if (Exiv2::XmpParser::encode(rewritten, parsed) != 0 ||
+        static_cast<qsizetype>(rewritten.size()) > kMaxXmpBytes)
+        return {};
+    return QByteArray::fromStdString(rewritten);
 }
 
 QByteArray CarryableIptc(const Exiv2::IptcData& iptc) {
@@ -123,7 +159,7 @@ ReadMetadata ReadFileMetadata(QByteArrayView file) {
         result.metadata.exif.clear();
     }
     try {
-        result.metadata.xmp = CarryableXmp(image->xmpPacket());
+        result.metadata.xmp = CarryableXmp(image->xmpPacket(), result.orientation);
     } catch (const std::exception&) {
         result.metadata.xmp.clear();
     }
@@ -145,6 +181,16 @@ QByteArray CarryableExif(QByteArrayView block) {
         Exiv2::ExifData exif;
         Exiv2::ExifParser::decode(exif, Bytes(block), static_cast<std::uint32_t>(block.size()));
         return EncodeExif(exif);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+QByteArray CarryableXmp(QByteArrayView packet) {
+    PrepareExiv2();
+    try {
+        return CarryableXmp(std::string(packet.data(), static_cast<std::size_t>(packet.size())),
+                            kUprightOrientation);
     } catch (const std::exception&) {
         return {};
     }

@@ -36,6 +36,10 @@ struct ReadMetadata {
 // thumbnail dropped, re-encoded. Empty when it cannot be parsed or is too large.
 [[nodiscard]] QByteArray CarryableExif(QByteArrayView block);
 
+// An XMP packet (as HEIF files hold it) made fit to carry: parsed, a recorded orientation reset
+// to 1. Empty when it cannot be parsed or is too large.
+[[nodiscard]] QByteArray CarryableXmp(QByteArrayView packet);
+
 // Writes `metadata` into an encoded JPEG, PNG, TIFF or WebP file in memory, replacing what the
 // encoder put there. False when the container cannot take it; `file` is then unchanged.
 bool EmbedMetadata(QByteArray& file, const ImageMetadata& metadata);

@@ -48,7 +48,7 @@ TEST_P(HeifFiles, ExifTravelsWithOrientationReset) {
     // The EXIF of a JPEG, carried into the HEIF container and read back.
     const QString jpeg = scratch.Path(QStringLiteral("camera.jpg"));
     ASSERT_TRUE(QuarterPicture(32, 32).save(jpeg));
-    SetExifTags(jpeg, {{"Exif.Image.Make", "Testcam"}, {"Exif.Image.Orientation", "6"}});
+    SetTags(jpeg, {{"Exif.Image.Make", "Testcam"}, {"Exif.Image.Orientation", "6"}});
     const std::optional<OpenedImage> camera = OpenImageFile(jpeg);
     ASSERT_TRUE(camera);
     const QString path = scratch.Path(QStringLiteral("camera.") + QString::fromLatin1(GetParam()));

@@ -37,7 +37,7 @@ QString MakeCameraJpeg(const ScratchDir& scratch) {
     picture.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
     const QString path = scratch.Path(QStringLiteral("camera.jpg"));
     picture.save(path, "jpeg", 95);
-    SetExifTags(path, kCameraTags);
+    SetTags(path, kCameraTags);
     SetIptcAndXmp(path, "A test caption", "A. Photographer");
     auto image = Exiv2::ImageFactory::open(path.toStdString());
     image->readMetadata();

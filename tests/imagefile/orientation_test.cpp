@@ -34,8 +34,14 @@ TEST_P(OrientationTest, OpensUprightAndSavesUprightWithTheTagReset) {
         SCOPED_TRACE(expected.orientation);
         const QString path = scratch.Path(QStringLiteral("stored.") + format);
         ASSERT_TRUE(stored.save(path, nullptr, 100));
-        SetExifTags(path, {{"Exif.Image.Orientation", std::to_string(expected.orientation)},
-                           {"Exif.Image.Make", "Testcam"}});
+        const std::string orientation = std::to_string(expected.orientation);
+        SetTags(path, {{"Exif.Image.Orientation", orientation},
+                       {"Exif.Image.Make", "Testcam"},
+                       {"Exif.Photo.PixelXDimension", "64"},
+                       {"Exif.Photo.PixelYDimension", "32"},
+                       {"Xmp.tiff.Orientation", orientation},
+                       {"Xmp.exif.PixelXDimension", "64"},
+                       {"Xmp.exif.PixelYDimension", "32"}});
 
         const std::optional<OpenedImage> opened = OpenImageFile(path);
         ASSERT_TRUE(opened);
@@ -49,6 +55,14 @@ TEST_P(OrientationTest, OpensUprightAndSavesUprightWithTheTagReset) {
             const FileTags tags = ReadTags(out);
             EXPECT_EQ(tags.tags.at("Exif.Image.Orientation"), "1");
             EXPECT_EQ(tags.tags.at("Exif.Image.Make"), "Testcam");
+            // The recorded sides follow the picture's turn, in EXIF and in XMP alike.
+            const std::string width = std::to_string(opened->image.width());
+            const std::string height = std::to_string(opened->image.height());
+            EXPECT_EQ(tags.tags.at("Exif.Photo.PixelXDimension"), width);
+            EXPECT_EQ(tags.tags.at("Exif.Photo.PixelYDimension"), height);
+            EXPECT_EQ(tags.tags.at("Xmp.tiff.Orientation"), "1");
+            EXPECT_EQ(tags.tags.at("Xmp.exif.PixelXDimension"), width);
+            EXPECT_EQ(tags.tags.at("Xmp.exif.PixelYDimension"), height);
             const std::optional<OpenedImage> again = OpenImageFile(out);
             ASSERT_TRUE(again);
             EXPECT_EQ(again->image.size(), opened->image.size());
@@ -65,7 +79,7 @@ TEST(OrientationValues, OutOfRangeOrientationLeavesThePictureAsStored) {
     ScratchDir scratch;
     const QString path = scratch.Path(QStringLiteral("odd.jpg"));
     ASSERT_TRUE(QuarterPicture(64, 32).save(path, nullptr, 100));
-    SetExifTags(path, {{"Exif.Image.Orientation", "9"}});
+    SetTags(path, {{"Exif.Image.Orientation", "9"}});
     const std::optional<OpenedImage> opened = OpenImageFile(path);
     ASSERT_TRUE(opened);
     EXPECT_EQ(CornerColours(opened->image), "RGBY");

@@ -65,19 +65,24 @@ QImage NoisyPicture(int width, int height, QImage::Format format) {
     QImage image(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y,
-                           qRgba(std::clamp(x * 255 / width + noise(random), 0, 255),
-                                 std::clamp(y * 255 / height + noise(random), 0, 255),
-                                 std::clamp(128 + noise(random) * 4, 0, 255),
-                                 format == QImage::Format_ARGB32 ? 1 + (x * 7 + y * 3) % 255 : 255));
+            image.setPixel(
+                x, y,
+                qRgba(std::clamp(x * 255 / width + noise(random), 0, 255),
+                      std::clamp(y * 255 / height + noise(random), 0, 255),
+                      std::clamp(128 + noise(random) * 4, 0, 255),
+                      format == QImage::Format_ARGB32 ? 1 + (x * 7 + y * 3) % 255 : 255));
     return image.convertToFormat(format);
 }
 
-void SetExifTags(const QString& path, const std::map<std::string, std::string>& tags) {
+void SetTags(const QString& path, const std::map<std::string, std::string>& tags) {
     auto image = Exiv2::ImageFactory::open(path.toStdString());
     image->readMetadata();
-    Exiv2::ExifData& exif = image->exifData();
-    for (const auto& [key, value] : tags) exif[key] = value;
+    for (const auto& [key, value] : tags) {
+        if (key.starts_with("Xmp."))
+            image->xmpData()[key] = value;
+        else
+            image->exifData()[key] = value;
+    }
     image->writeMetadata();
 }
 

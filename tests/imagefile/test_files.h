@@ -23,8 +23,9 @@ std::string CornerColours(const QImage& image);
 // to 255 (no pixel wholly transparent: lossless WebP does not keep the colour of those).
 QImage NoisyPicture(int width, int height, QImage::Format format = QImage::Format_RGB32);
 
-// Sets EXIF/IPTC/XMP values of a file on disk with Exiv2; keys such as "Exif.Image.Make".
-void SetExifTags(const QString& path, const std::map<std::string, std::string>& tags);
+// Sets EXIF and XMP values of a file on disk with Exiv2; keys such as "Exif.Image.Make" or
+// "Xmp.tiff.Orientation".
+void SetTags(const QString& path, const std::map<std::string, std::string>& tags);
 void SetIptcAndXmp(const QString& path, const std::string& caption, const std::string& creator);
 
 // All EXIF, IPTC and XMP tags of a file as key -> text, and whether it has an ICC profile and
