@@ -2,6 +2,9 @@
 
 #include <libheif/heif.h>
 
+#include <QRgba64>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -68,6 +71,94 @@ heif_error AppendToArray(heif_context*, const void* data, size_t size, void* use
     return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
 }
 
+heif_chroma InterleavedChroma(bool alpha, bool deep) {
+    if (deep)
+        return alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE;
+    return alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB;
+}
+
+// libheif's decoded rows as a picture of the program's own, 8 bits per channel.
+QImage EightBitPicture(const heif_image* image, bool alpha) {
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    const int width = heif_image_get_width(image, heif_channel_interleaved);
+    const int height = heif_image_get_height(image, heif_channel_interleaved);
+    if (plane == nullptr || width <= 0 || height <= 0) return {};
+    const QImage view(plane, width, height, stride,
+                      alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    return view.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+}
+
+// Rows of 10- or 12-bit samples (little-endian, in 16-bit words) as a 16-bit picture: each
+// sample stretched to the full 16-bit range, so that 16-bit files saved from it keep its depth.
+QImage DeepPicture(const heif_image* image, bool alpha) {
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    const int width = heif_image_get_width(image, heif_channel_interleaved);
+    const int height = heif_image_get_height(image, heif_channel_interleaved);
+    const int bits = heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);
+    if (plane == nullptr || width <= 0 || height <= 0 || bits <= 8 || bits > 16) return {};
+    QImage picture(width, height, alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+    if (picture.isNull()) return {};
+    const std::uint32_t top = (1u << bits) - 1;
+    const int channels = alpha ? 4 : 3;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = plane + static_cast<std::ptrdiff_t>(y) * stride;
+        auto* out = reinterpret_cast<QRgba64*>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x, in += 2 * channels) {
+            std::uint16_t sample[4] = {0, 0, 0, 0xffff};
+            for (int c = 0; c < channels; ++c) {
+                const std::uint32_t value =
+                    std::min<std::uint32_t>(in[2 * c] | (in[2 * c + 1] << 8), top);
+                sample[c] = static_cast<std::uint16_t>((value * 0xffffu + top / 2) / top);
+            }
+            out[x] = QRgba64::fromRgba64(sample[0], sample[1], sample[2], sample[3]);
+        }
+    }
+    return picture;
+}
+
+// How many bits a saved file keeps per channel: 10 for a deep picture in HEVC, else 8. The AV1
+// encoder of this libheif aborts the process on 10-bit 4:4:4 input (a wrong profile), and 4:2:0
+// would halve the colour resolution of every picture; AVIF stays at 8 bits.
+int EncodedDepth(const QImage& image, HeifCodec codec) {
+    return codec == HeifCodec::Hevc && image.depth() > 32 ? 10 : 8;
+}
+
+// Fills libheif's interleaved plane from the picture, at 8 or 10 bits per channel.
+bool CopyIntoPlane(heif_image* heifImage, const QImage& image, bool alpha, int bits) {
+    const QImage rows =
+        bits > 8 ? image.convertToFormat(alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64)
+                 : image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    if (rows.isNull() || !Ok(heif_image_add_plane(heifImage, heif_channel_interleaved, rows.width(),
+                                                  rows.height(), bits)))
+        return false;
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(heifImage, heif_channel_interleaved, &stride);
+    if (plane == nullptr) return false;
+    const int channels = alpha ? 4 : 3;
+    for (int y = 0; y < rows.height(); ++y) {
+        uint8_t* out = plane + static_cast<std::ptrdiff_t>(y) * stride;
+        if (bits == 8) {
+            std::memcpy(out, rows.constScanLine(y),
+                        static_cast<std::size_t>(rows.width()) * channels);
+            continue;
+        }
+        const auto* in = reinterpret_cast<const QRgba64*>(rows.constScanLine(y));
+        const std::uint32_t top = (1u << bits) - 1;
+        for (int x = 0; x < rows.width(); ++x) {
+            const std::uint16_t sample[4] = {in[x].red(), in[x].green(), in[x].blue(),
+                                             in[x].alpha()};
+            for (int c = 0; c < channels; ++c, out += 2) {
+                const std::uint32_t value = (sample[c] * top + 0x7fffu) / 0xffffu;
+                out[0] = static_cast<uint8_t>(value & 0xff);
+                out[1] = static_cast<uint8_t>(value >> 8);
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool LooksLikeHeif(QByteArrayView file) {
@@ -88,28 +179,19 @@ std::optional<DecodedHeif> DecodeHeif(QByteArrayView file, qint64 maxBytes) {
     const HeifPtr<heif_image_handle> handle(rawHandle);
     const qint64 width = heif_image_handle_get_width(handle.get());
     const qint64 height = heif_image_handle_get_height(handle.get());
-    if (width <= 0 || height <= 0 || width * height * 4 > maxBytes) return std::nullopt;
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+    if (width <= 0 || height <= 0 || width * height * (deep ? 8 : 4) > maxBytes)
+        return std::nullopt;
 
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const HeifPtr<heif_decoding_options> options(heif_decoding_options_alloc());
     heif_image* rawImage = nullptr;
     if (!Ok(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
-                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                              options.get())))
+                              InterleavedChroma(alpha, deep), options.get())))
         return std::nullopt;
     const HeifPtr<heif_image> image(rawImage);
-    int stride = 0;
-    const uint8_t* plane =
-        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    const int decodedWidth = heif_image_get_width(image.get(), heif_channel_interleaved);
-    const int decodedHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (plane == nullptr || decodedWidth <= 0 || decodedHeight <= 0) return std::nullopt;
-
-    // A view of libheif's rows, converted into a picture of the program's own.
-    const QImage view(plane, decodedWidth, decodedHeight, stride,
-                      alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     DecodedHeif decoded;
-    decoded.image = view.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    decoded.image = deep ? DeepPicture(image.get(), alpha) : EightBitPicture(image.get(), alpha);
     if (decoded.image.isNull()) return std::nullopt;
     decoded.metadata.exif = ExifOfHandle(handle.get());
     decoded.metadata.xmp = XmpOfHandle(handle.get());
@@ -122,9 +204,7 @@ std::optional<QByteArray> EncodeHeif(const QImage& image, const ImageMetadata& m
                                      HeifCodec codec) {
     if (image.isNull()) return std::nullopt;
     const bool alpha = image.hasAlphaChannel();
-    const QImage rows =
-        image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    if (rows.isNull()) return std::nullopt;
+    const int bits = EncodedDepth(image, codec);
 
     const HeifPtr<heif_context> context(heif_context_alloc());
     if (!context) return std::nullopt;
@@ -143,21 +223,11 @@ std::optional<QByteArray> EncodeHeif(const QImage& image, const ImageMetadata& m
         heif_encoder_set_parameter_integer(encoder.get(), "speed", 8);
 
     heif_image* rawImage = nullptr;
-    if (!Ok(heif_image_create(rows.width(), rows.height(), heif_colorspace_RGB,
-                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                              &rawImage)))
+    if (!Ok(heif_image_create(image.width(), image.height(), heif_colorspace_RGB,
+                              InterleavedChroma(alpha, bits > 8), &rawImage)))
         return std::nullopt;
     const HeifPtr<heif_image> heifImage(rawImage);
-    if (!Ok(heif_image_add_plane(heifImage.get(), heif_channel_interleaved, rows.width(),
-                                 rows.height(), 8)))
-        return std::nullopt;
-    int stride = 0;
-    uint8_t* plane = heif_image_get_plane(heifImage.get(), heif_channel_interleaved, &stride);
-    if (plane == nullptr) return std::nullopt;
-    const auto rowBytes = static_cast<std::size_t>(rows.width()) * (alpha ? 4 : 3);
-    for (int y = 0; y < rows.height(); ++y)
-        std::memcpy(plane + static_cast<std::ptrdiff_t>(y) * stride, rows.constScanLine(y),
-                    rowBytes);
+    if (!CopyIntoPlane(heifImage.get(), image, alpha, bits)) return std::nullopt;
     if (!metadata.icc.isEmpty() &&
         !Ok(heif_image_set_raw_color_profile(heifImage.get(), "prof", metadata.icc.constData(),
                                              static_cast<size_t>(metadata.icc.size()))))

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QImage>
+#include <set>
 
 #include "imagefile/heif_codec.h"
 #include "imagefile/image_file.h"
@@ -57,6 +59,43 @@ TEST_P(HeifFiles, ExifTravelsWithOrientationReset) {
     ASSERT_TRUE(opened);
     EXPECT_EQ(opened->metadata.exif, camera->metadata.exif);
     EXPECT_EQ(CornerColours(opened->image), "BRYG");
+}
+
+// A 16-bit picture goes out to HEIC at 10 bits and comes back 16-bit, its gradient finer than
+// 8 bits could hold, its alpha kept. (AVIF is written at 8 bits.)
+TEST(HeifFiles, DeepPicturesKeepMoreThanEightBits) {
+    ScratchDir scratch;
+    for (const QImage::Format format : {QImage::Format_RGBX64, QImage::Format_RGBA64}) {
+        SCOPED_TRACE(format);
+        const bool alpha = format == QImage::Format_RGBA64;
+        const QString path = scratch.Path(QStringLiteral("deep.heic"));
+        QImage picture(512, 16, format);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixelColor(x, y,
+                                      QColor::fromRgba64(static_cast<quint16>(x * 128), 30000,
+                                                         static_cast<quint16>(65535 - x * 128),
+                                                         alpha ? 40000 : 65535));
+        ASSERT_EQ(SaveImageFile(picture, ImageMetadata{}, path), SaveOutcome::Saved);
+
+        const std::optional<OpenedImage> opened = OpenImageFile(path);
+        ASSERT_TRUE(opened);
+        ASSERT_EQ(opened->image.size(), picture.size());
+        EXPECT_EQ(opened->image.depth(), 64);
+        EXPECT_EQ(opened->image.hasAlphaChannel(), alpha);
+        std::set<quint16> reds;
+        int largest = 0;
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgba64 got = opened->image.pixelColor(x, 8).rgba64();
+            const QRgba64 want = picture.pixelColor(x, 8).rgba64();
+            reds.insert(got.red());
+            largest = std::max(
+                {largest, std::abs(got.red() - want.red()), std::abs(got.green() - want.green()),
+                 std::abs(got.blue() - want.blue()), std::abs(got.alpha() - want.alpha())});
+        }
+        EXPECT_GT(reds.size(), 300u) << "cut to 8 bits somewhere";
+        EXPECT_LE(largest, 12 * 257);
+    }
 }
 
 TEST_P(HeifFiles, BadAndCutShortFilesAreRefused) {
