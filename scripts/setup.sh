@@ -10,7 +10,7 @@ VELMORA_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk clang libclang-rt-14-dev
   desktop-file-utils appstream time
-  libexiv2-dev libpng-dev libheif-dev zlib1g-dev imagemagick libjpeg-turbo-progs
+  libexiv2-dev libpng-dev libjpeg-dev libheif-dev zlib1g-dev imagemagick libjpeg-turbo-progs
 )
 
 velmora_install_missing() {

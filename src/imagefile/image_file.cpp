@@ -9,6 +9,7 @@
 #include "imagefile/cut_short_check.h"
 #include "imagefile/encoded_file_writer.h"
 #include "imagefile/heif_codec.h"
+#include "imagefile/jpeg_reader.h"
 #include "imagefile/native_file_name.h"
 #include "imagefile/orientation.h"
 #include "imagefile/png_reader.h"
@@ -57,6 +58,15 @@ std::optional<OpenedImage> DecodeStored(const QString& path, QByteArrayView byte
         opened.image = std::move(png.image);
         opened.convertedFromPalette = png.hadPalette;
         return opened;
+    }
+    if (format == "jpeg") {
+        // The general reader below takes what this one leaves: grey, CMYK, progressive or
+        // damaged files.
+        QImage jpeg = DecodeBaselineJpeg(bytes, kDecodeLimitBytes);
+        if (!jpeg.isNull()) {
+            opened.image = std::move(jpeg);
+            return opened;
+        }
     }
     reader.setAutoTransform(false);  // turned by the orientation Exiv2 reads, as for every format
     opened.otherPagesDropped = reader.imageCount() > 1;
