@@ -106,6 +106,10 @@ class ParallelFill {
     void RunBatches();
     // Hands out a round, works on it too and returns when all its items are done.
     void RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count);
+    // The same in two halves, so that the calling thread can do other work between them.
+    [[nodiscard]] std::uint64_t StartRound(Ticket::Kind kind, std::int64_t first,
+                                           std::int64_t count);
+    void FinishRound(std::uint64_t ticket, std::int64_t count);
     // Claims and works items of the round `ticket` names while there are any; returns the word
     // as last seen.
     std::uint64_t WorkOn(std::uint64_t ticket);
@@ -228,11 +232,19 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
 }
 
 void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count) {
+    FinishRound(StartRound(kind, first, count), count);
+}
+
+std::uint64_t ParallelFill::StartRound(Ticket::Kind kind, std::int64_t first, std::int64_t count) {
     roundFirst_ = first;
     done_.store(0, std::memory_order_relaxed);
     const std::uint64_t ticket = Ticket::Make(++round_, kind, count);
     ticket_.store(ticket, std::memory_order_release);
     ticket_.notify_all();
+    return ticket;
+}
+
+void ParallelFill::FinishRound(std::uint64_t ticket, std::int64_t count) {
     WorkOn(ticket);
     // What is left are items that other threads claimed and are still working on.
     while (done_.load(std::memory_order_acquire) != count) std::this_thread::yield();
@@ -247,16 +259,19 @@ void ParallelFill::RunBatches() {
         const bool tracing = job_.trace != nullptr;
         double alone = tracing ? ThreadProcessorMicros() : 0;
         double aloneMicros = 0;
+        begin_ = i;
+        end_ = std::min({length_, i + batchLimit, (i / step + 1) * step});
+        const std::int64_t count = end_ - begin_;
+        const std::uint64_t neighbours = StartRound(Ticket::Neighbours, 0, count);
+        // The write-back only reads the grids, as the neighbour searches do: the other threads
+        // search meanwhile.
         if (i % step == 0) {
             job_.image->WriteColour(workRect_, engine_.workGrid, WriteBack::Progress);
             ++job_.stats.progressReports;
             job_.post(ID_FILL_PROGRESS);
         }
-        begin_ = i;
-        end_ = std::min({length_, i + batchLimit, (i / step + 1) * step});
         if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
-        const std::int64_t count = end_ - begin_;
-        RunRound(Ticket::Neighbours, 0, count);
+        FinishRound(neighbours, count);
         // The random phases, and again for the rest of the batch whenever the generator's state
         // at an entry turns out other than planned.
         for (std::int64_t from = 0;;) {
