@@ -104,12 +104,15 @@ class ParallelFill {
 
     void Help();
     void RunBatches();
+    // A progress write-back only reads the grids, as the searches before the commits do: it is
+    // offered to the other threads when a batch starts, and done by the calling thread only if
+    // none took it. The commits wait for it.
+    void OfferWriteBack();
+    void TakeWriteBack();
+    // False when the write-back ran out of memory.
+    [[nodiscard]] bool FinishWriteBack();
     // Hands out a round, works on it too and returns when all its items are done.
     void RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count);
-    // The same in two halves, so that the calling thread can do other work between them.
-    [[nodiscard]] std::uint64_t StartRound(Ticket::Kind kind, std::int64_t first,
-                                           std::int64_t count);
-    void FinishRound(std::uint64_t ticket, std::int64_t count);
     // Claims and works items of the round `ticket` names while there are any; returns the word
     // as last seen.
     std::uint64_t WorkOn(std::uint64_t ticket);
@@ -135,6 +138,10 @@ class ParallelFill {
     bool stopped_ = false;
     std::uint32_t randomState_ = 0;
 
+    enum WriteBackState : int { NoWriteBack, Offered, Writing, Written };
+    std::atomic<int> writeBack_{NoWriteBack};
+    bool writeBackFailed_ = false;  // written before Written is stored, read after it is seen
+
     std::uint64_t round_ = 0;
     std::atomic<std::uint64_t> ticket_{Ticket::Make(0, Ticket::Neighbours, 0)};
     std::atomic<std::int64_t> done_{0};  // items of the current round finished
@@ -155,6 +162,7 @@ void ParallelFill::Run() {
     } catch (const std::bad_alloc&) {
         outOfMemory = true;
     }
+    if (!FinishWriteBack()) outOfMemory = true;
     ticket_.store(Ticket::Make(++round_, Ticket::Finished, 0), std::memory_order_release);
     ticket_.notify_all();
     helpers.clear();  // joins
@@ -166,6 +174,7 @@ void ParallelFill::Help() {
     std::uint64_t seen = ticket_.load(std::memory_order_acquire);
     for (;;) {
         if (Ticket::KindOf(seen) == Ticket::Finished) return;
+        TakeWriteBack();
         if (Ticket::HasWork(seen)) {
             seen = WorkOn(seen);
             continue;
@@ -232,19 +241,11 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
 }
 
 void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count) {
-    FinishRound(StartRound(kind, first, count), count);
-}
-
-std::uint64_t ParallelFill::StartRound(Ticket::Kind kind, std::int64_t first, std::int64_t count) {
     roundFirst_ = first;
     done_.store(0, std::memory_order_relaxed);
     const std::uint64_t ticket = Ticket::Make(++round_, kind, count);
     ticket_.store(ticket, std::memory_order_release);
     ticket_.notify_all();
-    return ticket;
-}
-
-void ParallelFill::FinishRound(std::uint64_t ticket, std::int64_t count) {
     WorkOn(ticket);
     // What is left are items that other threads claimed and are still working on.
     while (done_.load(std::memory_order_acquire) != count) std::this_thread::yield();
@@ -262,16 +263,9 @@ void ParallelFill::RunBatches() {
         begin_ = i;
         end_ = std::min({length_, i + batchLimit, (i / step + 1) * step});
         const std::int64_t count = end_ - begin_;
-        const std::uint64_t neighbours = StartRound(Ticket::Neighbours, 0, count);
-        // The write-back only reads the grids, as the neighbour searches do: the other threads
-        // search meanwhile.
-        if (i % step == 0) {
-            job_.image->WriteColour(workRect_, engine_.workGrid, WriteBack::Progress);
-            ++job_.stats.progressReports;
-            job_.post(ID_FILL_PROGRESS);
-        }
+        if (i % step == 0) OfferWriteBack();
         if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
-        FinishRound(neighbours, count);
+        RunRound(Ticket::Neighbours, 0, count);
         // The random phases, and again for the rest of the batch whenever the generator's state
         // at an entry turns out other than planned.
         for (std::int64_t from = 0;;) {
@@ -280,6 +274,7 @@ void ParallelFill::RunBatches() {
             if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
             RunRound(Ticket::Random, from, count - from);
             if (tracing) alone = ThreadProcessorMicros();
+            if (!FinishWriteBack()) throw std::bad_alloc();
             from = Commit(from);
             if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
             if (from == count || stopped_) break;
@@ -289,6 +284,34 @@ void ParallelFill::RunBatches() {
         if (tracing) Record(static_cast<float>(aloneMicros));
         if (stopped_) return;
     }
+}
+
+void ParallelFill::OfferWriteBack() {
+    writeBack_.store(Offered, std::memory_order_release);
+}
+
+void ParallelFill::TakeWriteBack() {
+    int offered = Offered;
+    if (!writeBack_.compare_exchange_strong(offered, Writing, std::memory_order_acq_rel)) return;
+    try {
+        job_.image->WriteColour(workRect_, engine_.workGrid, WriteBack::Progress);
+    } catch (const std::bad_alloc&) {
+        writeBackFailed_ = true;
+    }
+    writeBack_.store(Written, std::memory_order_release);
+}
+
+// Waits for an offered write-back (doing it when no other thread took it) and reports it. The
+// report is posted from the calling thread, which alone writes the job's counts.
+bool ParallelFill::FinishWriteBack() {
+    if (writeBack_.load(std::memory_order_acquire) == NoWriteBack) return true;
+    TakeWriteBack();
+    while (writeBack_.load(std::memory_order_acquire) != Written) std::this_thread::yield();
+    writeBack_.store(NoWriteBack, std::memory_order_relaxed);
+    if (writeBackFailed_) return false;
+    ++job_.stats.progressReports;
+    job_.post(ID_FILL_PROGRESS);
+    return true;
 }
 
 void ParallelFill::Record(float aloneMicros) {
