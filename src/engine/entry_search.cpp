@@ -106,16 +106,7 @@ void FillEngine::SearchRandom(EntrySearch& search, std::uint32_t state) const {
     }
     RandomGenerator random;
     random.Seed(state);
-    const auto sourceCount = static_cast<std::uint32_t>(sourcePoints.size());
-    for (int draw = 0; draw < kRandomCandidates && best.score != 0; ++draw) {
-        const std::uint32_t high = random.Draw();
-        const std::uint32_t low = random.Draw();
-        const GridPoint candidate =
-            sourcePoints[FastRemainder(high * 32768u + low, sourceCount, sourceModulus_)];
-        const std::int32_t sum =
-            SumBounded(search.offsets.data(), search.probes, candidate, best.score);
-        if (sum < best.score) best = {sum, candidate};
-    }
+    ScoreRandomCandidatesBounded(search.offsets.data(), search.probes, random, best);
     search.randomEnd = random.state();
 }
 

@@ -158,7 +158,6 @@ void FillEngine::ScoreNeighbourCandidates(std::int32_t index) {
 }
 
 void FillEngine::ScoreRandomCandidates() {
-    const auto sourceCount = static_cast<std::uint32_t>(sourcePoints.size());
     if (probesWithinGuard_) {
         const RandomSearchInput input = SearchInput();
         RandomSearchState state{bestMatch_.score, -1, random.state()};
@@ -168,16 +167,19 @@ void FillEngine::ScoreRandomCandidates() {
             bestMatch_ = {state.score, sourcePoints[static_cast<std::size_t>(state.chosen)]};
         return;
     }
-    // A neighbourhood reaching beyond the guard border (deep inside a large hole early in the
-    // first pass): one candidate at a time with every bound checked.
-    for (int draw = 0; draw < kRandomCandidates && bestMatch_.score != 0; ++draw) {
-        const std::uint32_t high = random.Draw();
-        const std::uint32_t low = random.Draw();
+    ScoreRandomCandidatesBounded(&neighbours_->offset[1], probes_, random, bestMatch_);
+}
+
+void FillEngine::ScoreRandomCandidatesBounded(const GridPoint* offsets, const ProbeSet& probes,
+                                              RandomGenerator& generator, BestMatch& best) const {
+    const auto sourceCount = static_cast<std::uint32_t>(sourcePoints.size());
+    for (int draw = 0; draw < kRandomCandidates && best.score != 0; ++draw) {
+        const std::uint32_t high = generator.Draw();
+        const std::uint32_t low = generator.Draw();
         const GridPoint candidate =
             sourcePoints[FastRemainder(high * 32768u + low, sourceCount, sourceModulus_)];
-        const std::int32_t sum =
-            SumBounded(&neighbours_->offset[1], probes_, candidate, bestMatch_.score);
-        if (sum < bestMatch_.score) bestMatch_ = {sum, candidate};
+        const std::int32_t sum = SumBounded(offsets, probes, candidate, best.score);
+        if (sum < best.score) best = {sum, candidate};
     }
 }
 

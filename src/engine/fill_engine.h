@@ -127,6 +127,10 @@ class FillEngine {
                                               std::int32_t best) const;
     [[nodiscard]] std::int32_t SumBounded(const GridPoint* offsets, const ProbeSet& probes,
                                           GridPoint candidate, std::int32_t best) const;
+    // The random phase one candidate at a time with every bound checked, for neighbourhoods that
+    // reach beyond the guard border (deep inside a large hole early in the first pass).
+    void ScoreRandomCandidatesBounded(const GridPoint* offsets, const ProbeSet& probes,
+                                      RandomGenerator& generator, BestMatch& best) const;
     [[nodiscard]] bool IsUsableSource(GridPoint p) const {
         return sourceGrid.Contains(p) && *sourceMaskGrid.At(p) != 0;
     }
