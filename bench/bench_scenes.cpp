@@ -7,6 +7,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "imagefile/image_file.h"
 #include "platform/qimage_picture.h"
@@ -221,6 +222,25 @@ CaseJob::CaseJob(const BenchCase& c, const CaseInputs& inputs) {
     job.stopRequested = &stop;
     job.post = [](int) {};
     job.seedClock = [seed = c.seed] { return seed; };
+}
+
+CaseChoice::CaseChoice(int defaultRepeat)
+    : repeat(defaultRepeat),
+      photoDirectories{VELMORA_SOURCE_DIR "/assets/sample", VELMORA_SOURCE_DIR "/bench/photos"} {}
+
+bool CaseChoice::Read(int& i, int argc, char** argv) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) return false;
+    if (arg == "--repeat") {
+        repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--only") {
+        only = argv[++i];
+    } else if (arg == "--photos") {
+        photoDirectories.push_back(argv[++i]);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace velmora::bench

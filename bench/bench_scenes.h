@@ -14,6 +14,19 @@
 
 namespace velmora::bench {
 
+// What every bench that replays cases is told on its command line: how often to run each case
+// (the fastest run counts), which cases (by part of their name) and where the photographs are.
+struct CaseChoice {
+    explicit CaseChoice(int defaultRepeat);
+
+    int repeat;
+    std::string only;
+    std::vector<std::string> photoDirectories;  // the bundled photographs', then each --photos
+
+    // Takes argv[i] and its value when it is --repeat N, --only TEXT or --photos DIR.
+    bool Read(int& i, int argc, char** argv);
+};
+
 // One fill to time: a picture (B,G,R), what is selected in it and the job's seed.
 struct BenchCase {
     std::string name;

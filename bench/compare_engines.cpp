@@ -33,13 +33,11 @@ namespace velmora::bench {
 
 namespace {
 
-struct Options {
+struct Options : CaseChoice {
+    Options() : CaseChoice(1) {}
     bool quick = false;
-    int repeat = 1;  // runs per engine and case; the fastest counts (the machine may be shared)
     bool reference = true;
-    std::string only;
     std::optional<SearchKernel> kernel;
-    std::vector<std::string> photoDirectories;
     std::vector<int> threads;  // when set: wall times of these thread counts side by side
     bool big = false;          // add the 24 and 48 megapixel photographs
 };
@@ -327,19 +325,15 @@ int Main(const Options& options) {
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     velmora::bench::Options options;
-    options.photoDirectories = {VELMORA_SOURCE_DIR "/assets/sample",
-                                VELMORA_SOURCE_DIR "/bench/photos"};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--quick") {
+        if (options.Read(i, argc, argv)) {
+            continue;
+        } else if (arg == "--quick") {
             options.quick = true;
         } else if (arg == "--no-reference") {
             options.reference = false;
-        } else if (arg == "--repeat" && hasValue) {
-            options.repeat = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--only" && hasValue) {
-            options.only = argv[++i];
         } else if (arg == "--big") {
             options.big = true;
         } else if (arg == "--threads" && hasValue) {
@@ -350,8 +344,6 @@ int main(int argc, char* argv[]) {
                     std::max(1, std::atoi(list.substr(at, comma - at).c_str())));
                 at = comma + 1;
             }
-        } else if (arg == "--photos" && hasValue) {
-            options.photoDirectories.push_back(argv[++i]);
         } else if (arg == "--kernel" && hasValue) {
             const std::string name = argv[++i];
             if (name == "portable")

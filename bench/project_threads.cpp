@@ -32,10 +32,8 @@ namespace velmora::bench {
 
 namespace {
 
-struct Options {
-    int repeat = 3;
-    std::string only;
-    std::vector<std::string> photoDirectories;
+struct Options : CaseChoice {
+    Options() : CaseChoice(3) {}
 };
 
 double WallSeconds(const std::function<void()>& work) {
@@ -232,18 +230,8 @@ int Main(const Options& options) {
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     velmora::bench::Options options;
-    options.photoDirectories = {VELMORA_SOURCE_DIR "/assets/sample",
-                                VELMORA_SOURCE_DIR "/bench/photos"};
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--repeat" && hasValue) {
-            options.repeat = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--only" && hasValue) {
-            options.only = argv[++i];
-        } else if (arg == "--photos" && hasValue) {
-            options.photoDirectories.push_back(argv[++i]);
-        } else {
+        if (!options.Read(i, argc, argv)) {
             std::fprintf(stderr,
                          "usage: velmora-bench-project [--only TEXT] [--repeat N] [--photos "
                          "DIR]...\n");
