@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "app/mainframe.h"
@@ -20,13 +21,23 @@ class SaveCloseTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // Each test: a started program with its window shown, settings and pictures in `dir_`.
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        program_ = std::make_unique<TestProgram>(dir_->filePath(QStringLiteral("settings.conf")));
+        QVERIFY(program_->Start());
+        program_->App().MainFrame()->show();
+    }
+    void cleanup() {
+        program_.reset();
+        dir_.reset();
+    }
+
     void closeDuringSaveWaitsForTheFile() {
-        QTemporaryDir dir;
-        TestProgram program(dir.filePath(QStringLiteral("settings.conf")));
-        QVERIFY(program.Start());
+        QTemporaryDir& dir = *dir_;
+        TestProgram& program = *program_;
         CVelmoraApp& app = program.App();
         CMainFrame& frame = *app.MainFrame();
-        frame.show();
         const QString opened = testing::WritePicture(dir, QStringLiteral("a.png"), Qt::red);
         QVERIFY(app.OpenDocumentFile(opened));
         CVelmoraDoc& doc = *app.Document();
@@ -62,12 +73,10 @@ class SaveCloseTest : public QObject {
     }
 
     void closeThatSavesClosesOnlyAfterASuccessfulSave() {
-        QTemporaryDir dir;
-        TestProgram program(dir.filePath(QStringLiteral("settings.conf")));
-        QVERIFY(program.Start());
+        QTemporaryDir& dir = *dir_;
+        TestProgram& program = *program_;
         CVelmoraApp& app = program.App();
         CMainFrame& frame = *app.MainFrame();
-        frame.show();
         QVERIFY(
             app.OpenDocumentFile(testing::WritePicture(dir, QStringLiteral("a.png"), Qt::blue)));
         QVERIFY(app.Router().Execute(ID_FILE_NEW));  // untitled: Save asks for a name
@@ -85,6 +94,10 @@ class SaveCloseTest : public QObject {
         QVERIFY(!frame.isVisible());
         QCOMPARE(QImage(dir.filePath(QStringLiteral("x.png"))).pixelColor(0, 0), QColor(Qt::blue));
     }
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<TestProgram> program_;
 };
 
 }  // namespace velmora

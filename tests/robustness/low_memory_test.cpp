@@ -99,6 +99,12 @@ int StatusWithMemoryLeft(int megabytesLeft, const std::function<int()>& checks) 
 
 #endif
 
+// Whether exactly one error was shown since there were `errorsBefore`, and it was `text`.
+[[maybe_unused]] bool ToldOnce(const DocumentRig& rig, std::size_t errorsBefore, const char* text) {
+    return rig.messages.errors.size() == errorsBefore + 1 &&
+           rig.messages.errors.back() == QString::fromUtf8(text);
+}
+
 #ifdef VELMORA_SANITIZED
 #define SKIP_WHEN_SANITIZED() \
     GTEST_SKIP() << "sanitizer runtimes reserve address space of their own; no limit applies"
@@ -158,9 +164,7 @@ TEST(LowMemory, FillThatRunsOutOfMemoryLeavesTheDocumentAsItWas) {
         rig.WaitForIdle();
         if (DocumentDigest(*rig.doc) != before) status |= 2;
         if (rig.Enabled(ID_EDIT_UNDO) || !rig.Enabled(ID_FILL_START)) status |= 4;
-        if (rig.messages.errors.size() != errors + 1 ||
-            rig.messages.errors.back() != QString::fromUtf8(kNoMemoryForFillText))
-            status |= 8;
+        if (!ToldOnce(rig, errors, kNoMemoryForFillText)) status |= 8;
         return status;
     });
     ASSERT_GE(failures, 0);
@@ -194,9 +198,7 @@ TEST(LowMemory, SaveThatRunsOutOfMemoryFailsWithTheUsualMessage) {
         int status = 0;
         if (rig.doc->OnSaveDocument(target)) status |= 1;
         if (!rig.doc->IsModified()) status |= 2;
-        if (rig.messages.errors.size() != errors + 1 ||
-            rig.messages.errors.back() != QString::fromUtf8(kSaveFailedText))
-            status |= 4;
+        if (!ToldOnce(rig, errors, kSaveFailedText)) status |= 4;
         return status;
     });
     ASSERT_GE(failures, 0);
