@@ -14,9 +14,24 @@ std::int64_t SquaredLength(GridPoint o) {
     return std::int64_t{o.x} * o.x + std::int64_t{o.y} * o.y;
 }
 
+// The order of the offset list: nearer first, then by row, then by column.
+bool WalkOrderBefore(GridPoint a, GridPoint b) {
+    const std::int64_t da = SquaredLength(a);
+    const std::int64_t db = SquaredLength(b);
+    if (da != db) return da < db;
+    return a.y != b.y ? a.y < b.y : a.x < b.x;
+}
+
 }  // namespace
 
 bool FillEngine::SearchNeighbours(std::int32_t index, EntrySearch& search) const {
+    if (!WalkNeighbourhood(index, search)) return false;
+    ReadNeighbours(search);
+    ScoreNeighbourProposals(search);
+    return true;
+}
+
+bool FillEngine::WalkNeighbourhood(std::int32_t index, EntrySearch& search) const {
     const GridPoint target = markedPoints[static_cast<std::size_t>(index)];
     search.index = index;
     search.target = target;
@@ -24,11 +39,7 @@ bool FillEngine::SearchNeighbours(std::int32_t index, EntrySearch& search) const
     const std::int32_t height = statusGrid.height();
     const std::span<const GridPoint> offsets = offsetList.Generated();
     // The list starts with (0, 0): the target, which its own search makes known, comes first.
-    std::array<const PixelStatus*, NeighbourSet::kMaxCount> statuses{};
-    statuses[0] = statusGrid.At(target);
-    std::int32_t count = 1;
-    ProbeSet& probes = search.probes;
-    search.withinGuard = true;
+    std::int32_t found = 0;
     std::size_t i = 1;
     for (;; ++i) {
         if (i >= offsets.size()) {
@@ -41,28 +52,65 @@ bool FillEngine::SearchNeighbours(std::int32_t index, EntrySearch& search) const
             static_cast<std::uint32_t>(p.y) >= static_cast<std::uint32_t>(height) ||
             *known_.At(p) == 0)
             continue;
-        const auto probe = static_cast<std::size_t>(count - 1);
-        search.offsets[probe] = offset;
-        probes.delta[probe] = offset.y * source_.stride() + offset.x;
-        probes.colour[probe] = PackColour(workGrid.At(p));
-        if (std::abs(offset.x) > SourcePixels::kGuard || std::abs(offset.y) > SourcePixels::kGuard)
-            search.withinGuard = false;
-        statuses[static_cast<std::size_t>(count)] = statusGrid.At(p);
-        if (++count == NeighbourSet::kMaxCount) break;
+        search.offsets[static_cast<std::size_t>(found)] = offset;
+        if (++found == ProbeSet::kCapacity) break;
     }
-    probes.count = count - 1;
+    search.probes.count = found;
     search.reachSquare =
         i < offsets.size() ? SquaredLength(offsets[i]) : std::numeric_limits<std::int64_t>::max();
+    return true;
+}
 
-    // The candidates the neighbours propose, each usable one once, in the order they are scored.
+void FillEngine::WalkAgain(EntrySearch& search, std::span<const GridPoint> filledSince) const {
+    std::array<GridPoint, ProbeSet::kCapacity>& nearest = search.offsets;
+    std::int32_t found = search.probes.count;
+    // A walk that found all its neighbours looked no farther than the last of them; one that
+    // found fewer went through every offset.
+    const bool walkEnded = found == ProbeSet::kCapacity;
+    const GridPoint farthest = walkEnded ? nearest.back() : GridPoint{};
+    for (const GridPoint p : filledSince) {
+        const GridPoint offset = p - search.target;
+        if (offset == GridPoint{} || (walkEnded && WalkOrderBefore(farthest, offset))) continue;
+        const auto end = nearest.begin() + found;
+        const auto at = std::lower_bound(nearest.begin(), end, offset, WalkOrderBefore);
+        if (at != end && *at == offset) continue;  // known before, only its colour changed
+        if (at == nearest.begin() + ProbeSet::kCapacity) continue;
+        std::copy_backward(at, std::min(end, nearest.end() - 1), std::min(end + 1, nearest.end()));
+        *at = offset;
+        found = std::min<std::int32_t>(found + 1, ProbeSet::kCapacity);
+    }
+    search.probes.count = found;
+    search.reachSquare = found == ProbeSet::kCapacity ? SquaredLength(nearest.back())
+                                                      : std::numeric_limits<std::int64_t>::max();
+}
+
+void FillEngine::ReadNeighbours(EntrySearch& search) const {
+    ProbeSet& probes = search.probes;
+    search.withinGuard = true;
+    for (std::int32_t j = 0; j < probes.count; ++j) {
+        const auto probe = static_cast<std::size_t>(j);
+        const GridPoint offset = search.offsets[probe];
+        probes.delta[probe] = offset.y * source_.stride() + offset.x;
+        probes.colour[probe] = PackColour(workGrid.At(search.target + offset));
+        if (std::abs(offset.x) > SourcePixels::kGuard || std::abs(offset.y) > SourcePixels::kGuard)
+            search.withinGuard = false;
+    }
+}
+
+void FillEngine::ScoreNeighbourProposals(EntrySearch& search) const {
+    const GridPoint target = search.target;
+    const ProbeSet& probes = search.probes;
+
+    // The candidates the neighbours (the target first) propose, each usable one once, in the
+    // order they are scored.
     std::array<GridPoint, NeighbourSet::kMaxCount> candidates;
     std::array<std::int32_t, NeighbourSet::kMaxCount> positions;
     int candidateCount = 0;
-    for (std::int32_t j = 0; j < count; ++j) {
-        const PixelStatus& status = *statuses[static_cast<std::size_t>(j)];
-        if (status.filled == 0) continue;
+    for (std::int32_t j = 0; j <= probes.count; ++j) {
         const GridPoint offset =
             j == 0 ? GridPoint{} : search.offsets[static_cast<std::size_t>(j - 1)];
+        const PixelStatus& status = *statusGrid.At(target + offset);
+        if (status.filled == 0) continue;
         const GridPoint candidate = status.source - offset;
         if (!source_.Contains(candidate) ||
             (source_.At(source_.Index(candidate)) & kUsableWordBits) == 0)
@@ -88,7 +136,6 @@ bool FillEngine::SearchNeighbours(std::int32_t index, EntrySearch& search) const
                 : SumBounded(search.offsets.data(), probes, candidates[entry], best.score);
         if (sum < best.score) best = {sum, candidates[entry]};
     }
-    return true;
 }
 
 void FillEngine::SearchRandom(EntrySearch& search, std::uint32_t state) const {
@@ -108,6 +155,60 @@ void FillEngine::SearchRandom(EntrySearch& search, std::uint32_t state) const {
     random.Seed(state);
     ScoreRandomCandidatesBounded(search.offsets.data(), search.probes, random, best);
     search.randomEnd = random.state();
+}
+
+RandomStretch FillEngine::SearchRandomStretch(const EntrySearch& search, std::uint32_t state,
+                                              int first, int count) const {
+    const std::uint32_t start = RandomJump::Of(2 * static_cast<std::uint32_t>(first)).Apply(state);
+    RandomStretch stretch;
+    stretch.best.score = search.best.score;
+    if (search.withinGuard) {
+        RandomSearchInput input = SearchInput(search.probes);
+        input.draws = count;
+        RandomSearchState phase{search.best.score, -1, start};
+        RunRandomSearch(kernel_, input, phase);
+        stretch.randomEnd = phase.randomState;
+        if (phase.chosen >= 0)
+            stretch.best = {phase.score, sourcePoints[static_cast<std::size_t>(phase.chosen)]};
+        return stretch;
+    }
+    RandomGenerator random;
+    random.Seed(start);
+    ScoreRandomCandidatesBounded(search.offsets.data(), search.probes, random, stretch.best, count);
+    stretch.randomEnd = random.state();
+    return stretch;
+}
+
+// Every stretch started from the neighbours' best, so the whole phase's first strictly best
+// candidate is the first stretch's best that beats everything before it; the first sum of 0 ends
+// the phase there.
+void FillEngine::FinishRandomPhase(EntrySearch& search, std::uint32_t state,
+                                   std::span<const RandomStretch> stretches) {
+    search.randomStart = state;
+    search.randomEnd = state;
+    BestMatch& best = search.best;
+    if (best.score == 0) return;
+    for (const RandomStretch& stretch : stretches) {
+        search.randomEnd = stretch.randomEnd;
+        if (stretch.best.score < best.score) best = stretch.best;
+        if (best.score == 0) return;
+    }
+}
+
+void FillEngine::PrefetchNeighbours(const EntrySearch& search) const {
+    for (std::int32_t j = 0; j < search.probes.count; ++j) {
+        const GridPoint p = search.target + search.offsets[static_cast<std::size_t>(j)];
+        __builtin_prefetch(statusGrid.At(p));
+        __builtin_prefetch(workGrid.At(p));
+    }
+}
+
+void FillEngine::PrefetchCommit(const EntrySearch& search) const {
+    __builtin_prefetch(statusGrid.At(search.target), 1);
+    __builtin_prefetch(known_.At(search.target), 1);
+    __builtin_prefetch(workGrid.At(search.target), 1);
+    if (sourceGrid.Contains(search.best.position))
+        __builtin_prefetch(sourceGrid.At(search.best.position));
 }
 
 void FillEngine::CommitSearch(const EntrySearch& search) {

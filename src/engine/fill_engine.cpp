@@ -171,9 +171,10 @@ void FillEngine::ScoreRandomCandidates() {
 }
 
 void FillEngine::ScoreRandomCandidatesBounded(const GridPoint* offsets, const ProbeSet& probes,
-                                              RandomGenerator& generator, BestMatch& best) const {
+                                              RandomGenerator& generator, BestMatch& best,
+                                              int candidates) const {
     const auto sourceCount = static_cast<std::uint32_t>(sourcePoints.size());
-    for (int draw = 0; draw < kRandomCandidates && best.score != 0; ++draw) {
+    for (int draw = 0; draw < candidates && best.score != 0; ++draw) {
         const std::uint32_t high = generator.Draw();
         const std::uint32_t low = generator.Draw();
         const GridPoint candidate =

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "difference_table.h"
@@ -59,6 +60,15 @@ struct EntrySearch {
     std::uint32_t randomEnd = 0;    // and after it
 };
 
+// A stretch of a random phase, scored on its own: candidates [first, first + count) of a phase,
+// from the neighbours' best. Put together in order, stretches give the whole phase
+// (FinishRandomPhase).
+struct RandomStretch {
+    BestMatch best;               // the first candidate below the neighbours' best with the
+                                  // stretch's smallest sum, if any
+    std::uint32_t randomEnd = 0;  // the generator after the stretch, or after its first sum of 0
+};
+
 // The engine's working state: the grids copied from the picture, the pixel lists, the tables and
 // the generator. One job at a time uses it; it keeps its buffers from one job to the next.
 class FillEngine {
@@ -102,11 +112,32 @@ class FillEngine {
     // at once while nothing else changes. False when the walk needs offsets not generated yet
     // (extend offsetList and search again).
     [[nodiscard]] bool SearchNeighbours(std::int32_t index, EntrySearch& search) const;
+    // The same in steps, for a search split over threads: the walk (false as above), the
+    // neighbours' colours, then the candidates they propose.
+    [[nodiscard]] bool WalkNeighbourhood(std::int32_t index, EntrySearch& search) const;
+    void ReadNeighbours(EntrySearch& search) const;
+    void ScoreNeighbourProposals(EntrySearch& search) const;
+    // Brings a finished walk up to date after CommitSearch filled `filledSince` (and nothing else
+    // changed): the neighbours equal a new walk's, found without walking again, since known
+    // pixels only ever become more. ReadNeighbours comes next.
+    void WalkAgain(EntrySearch& search, std::span<const GridPoint> filledSince) const;
+    // Starts fetching what ReadNeighbours and ScoreNeighbourProposals will read of the search's
+    // neighbours.
+    void PrefetchNeighbours(const EntrySearch& search) const;
+
     // The random phase from generator state `state`; nothing is drawn when the neighbours already
     // gave a perfect score. Reads only, like SearchNeighbours.
     void SearchRandom(EntrySearch& search, std::uint32_t state) const;
+    // The same in stretches that may run at once, on threads of their own, after
+    // ScoreNeighbourProposals; FinishRandomPhase then puts them together in order.
+    [[nodiscard]] RandomStretch SearchRandomStretch(const EntrySearch& search, std::uint32_t state,
+                                                    int first, int count) const;
+    static void FinishRandomPhase(EntrySearch& search, std::uint32_t state,
+                                  std::span<const RandomStretch> stretches);
     // Applies a search: the target becomes known and filled with its best match.
     void CommitSearch(const EntrySearch& search);
+    // Starts fetching what CommitSearch will read and write.
+    void PrefetchCommit(const EntrySearch& search) const;
 
     [[nodiscard]] const NeighbourSet& neighbours() const { return *neighbours_; }
     [[nodiscard]] const BestMatch& bestMatch() const { return bestMatch_; }
@@ -130,7 +161,8 @@ class FillEngine {
     // The random phase one candidate at a time with every bound checked, for neighbourhoods that
     // reach beyond the guard border (deep inside a large hole early in the first pass).
     void ScoreRandomCandidatesBounded(const GridPoint* offsets, const ProbeSet& probes,
-                                      RandomGenerator& generator, BestMatch& best) const;
+                                      RandomGenerator& generator, BestMatch& best,
+                                      int candidates = kRandomCandidates) const;
     [[nodiscard]] bool IsUsableSource(GridPoint p) const {
         return sourceGrid.Contains(p) && *sourceMaskGrid.At(p) != 0;
     }

@@ -48,7 +48,7 @@ std::int64_t SquaredLength(GridPoint o) {
 // old round for the current one.
 class Ticket {
   public:
-    enum Kind : std::uint64_t { Neighbours = 0, Random = 1, Finished = 2 };
+    enum Kind : std::uint64_t { Neighbours = 0, Random = 1, Again = 2, Finished = 3 };
 
     static constexpr std::uint64_t Make(std::uint64_t round, Kind kind, std::int64_t count) {
         return (round << kRoundShift) | (std::uint64_t{kind} << kKindShift) |
@@ -84,11 +84,14 @@ class ParallelFill {
           workRect_(workRect),
           threads_(threads),
           length_(static_cast<std::int64_t>(engine.markedPoints.size())),
-          slots_(static_cast<std::size_t>(std::min<std::int64_t>(
-              kBatchPerThread * (job.trace != nullptr && job.trace->batchThreads > 0
-                                     ? job.trace->batchThreads
-                                     : threads),
-              Ticket::kMostItems))) {}
+          batchThreads_(job.trace != nullptr && job.trace->batchThreads > 0
+                            ? job.trace->batchThreads
+                            : threads),
+          slots_(static_cast<std::size_t>(
+              std::min<std::int64_t>(kBatchPerThread * batchThreads_, Ticket::kMostItems))) {
+        again_.stretches.resize(static_cast<std::size_t>(batchThreads_));
+        again_.micros.resize(again_.stretches.size());
+    }
 
     void Run();
 
@@ -100,6 +103,16 @@ class ParallelFill {
         bool readsEarlier = false;       // its walk may have read an earlier entry's pixel
         BestMatch neighbourBest;         // the best before the random phase
         std::array<float, 2> micros{};   // of each round's work on it, when tracing
+    };
+
+    // The search of the entry being committed, done again: the calling thread brings its walk up
+    // to date and scores what the neighbours propose, then a round scores the random phase in
+    // stretches, one per thread.
+    struct SearchAgain {
+        Slot* slot = nullptr;
+        std::uint32_t state = 0;  // the generator's true state at the random phase
+        std::vector<RandomStretch> stretches;
+        std::vector<float> micros;  // of each item, when tracing
     };
 
     void Help();
@@ -116,11 +129,15 @@ class ParallelFill {
     // Claims and works items of the round `ticket` names while there are any; returns the word
     // as last seen.
     std::uint64_t WorkOn(std::uint64_t ticket);
-    void DoItem(Ticket::Kind kind, std::int64_t k);
+    void DoItem(Ticket::Kind kind, std::int64_t item);
+    void DoAgainItem(std::int64_t item);
+    // Where the time of a round's item is kept when tracing.
+    float& ItemMicros(Ticket::Kind kind, std::int64_t item);
     void PlanDraws(std::int64_t from);
     [[nodiscard]] std::int64_t Commit(std::int64_t from);
     void Record(float aloneMicros);
-    void SearchAlone(Slot& slot, std::uint32_t state);
+    // Searches entry k of the batch again against the committed grids.
+    void SearchAgainNow(std::int64_t k, std::uint32_t state);
     [[nodiscard]] bool ReadsEarlierEntries(std::int64_t k) const;
 
     FillEngine& engine_;
@@ -128,7 +145,13 @@ class ParallelFill {
     const FillRect workRect_;
     const int threads_;
     const std::int64_t length_;
+    const int batchThreads_;  // the threads the batches are sized for
     std::vector<Slot> slots_;
+    SearchAgain again_;
+    // When tracing: the rounds of searches done again in the current batch, and the calling
+    // thread's processor time in them (not time alone).
+    std::vector<std::vector<float>> againTrace_;
+    double againProcessorMicros_ = 0;
 
     // Written by the calling thread only, before the round that reads them is handed out.
     std::int64_t begin_ = 0;
@@ -211,14 +234,22 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
         const double wall = MicrosSince(wallStart);
         const double share =
             wall > 0 ? std::min((ThreadProcessorMicros() - processorStart) / wall, 1.0) : 1.0;
-        for (const std::int64_t k : done)
-            slots_[static_cast<std::size_t>(k)].micros[kind] *= static_cast<float>(share);
+        for (const std::int64_t item : done) ItemMicros(kind, item) *= static_cast<float>(share);
         done_.fetch_add(static_cast<std::int64_t>(done.size()), std::memory_order_release);
     }
     return ticket_.load(std::memory_order_acquire);
 }
 
+float& ParallelFill::ItemMicros(Ticket::Kind kind, std::int64_t item) {
+    if (kind == Ticket::Again) return again_.micros[static_cast<std::size_t>(item)];
+    return slots_[static_cast<std::size_t>(roundFirst_ + item)].micros[kind];
+}
+
 void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
+    if (kind == Ticket::Again) {
+        DoAgainItem(item);
+        return;
+    }
     const std::int64_t k = roundFirst_ + item;
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     const std::int64_t index = begin_ + k;
@@ -238,6 +269,16 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
     // A random phase run again adds to the first (the replay schedules them as one).
     if (job_.trace != nullptr)
         slot.micros[kind] = MicrosSince(start) + (kind == Ticket::Random ? slot.micros[kind] : 0);
+}
+
+void ParallelFill::DoAgainItem(std::int64_t item) {
+    const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+    const auto count = static_cast<std::int64_t>(again_.stretches.size());
+    const std::int64_t first = item * kRandomCandidates / count;
+    const std::int64_t next = (item + 1) * kRandomCandidates / count;
+    again_.stretches[static_cast<std::size_t>(item)] = engine_.SearchRandomStretch(
+        again_.slot->search, again_.state, static_cast<int>(first), static_cast<int>(next - first));
+    if (job_.trace != nullptr) ItemMicros(Ticket::Again, item) = MicrosSince(start);
 }
 
 void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count) {
@@ -281,7 +322,7 @@ void ParallelFill::RunBatches() {
             job_.stats.searchesDiscarded += count - from;
         }
         ++job_.stats.batches;
-        if (tracing) Record(static_cast<float>(aloneMicros));
+        if (tracing) Record(static_cast<float>(aloneMicros - againProcessorMicros_));
         if (stopped_) return;
     }
 }
@@ -322,6 +363,9 @@ void ParallelFill::Record(float aloneMicros) {
         batch.randomMicros.push_back(slot.micros[Ticket::Random]);
     }
     batch.aloneMicros = aloneMicros;
+    batch.againMicros = std::move(againTrace_);
+    againTrace_.clear();
+    againProcessorMicros_ = 0;
 }
 
 // Every random phase draws 1000 values unless the neighbours already gave a perfect score; an
@@ -348,15 +392,15 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         if (slot.plannedStart != state) break;  // an earlier random phase ended early
         if (!slot.walked || slot.readsEarlier) {
-            SearchAlone(slot, state);
+            SearchAgainNow(k, state);
             ++job_.stats.searchesRedone;
         }
         // The pixels the next commits write, on their way into the caches.
+        // and the neighbourhood of one to be searched again.
         if (k + kCommitLookAhead < end_ - begin_) {
-            const GridPoint ahead =
-                engine_.markedPoints[static_cast<std::size_t>(begin_ + k + kCommitLookAhead)];
-            __builtin_prefetch(engine_.statusGrid.At(ahead), 1);
-            __builtin_prefetch(engine_.workGrid.At(ahead), 1);
+            const Slot& ahead = slots_[static_cast<std::size_t>(k + kCommitLookAhead)];
+            engine_.PrefetchCommit(ahead.search);
+            if (ahead.walked && ahead.readsEarlier) engine_.PrefetchNeighbours(ahead.search);
         }
         engine_.CommitSearch(slot.search);
         state = slot.search.randomEnd;
@@ -367,11 +411,34 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
     return k;
 }
 
-// Searches an entry again against the committed grids, generating offsets as its walk needs.
-void ParallelFill::SearchAlone(Slot& slot, std::uint32_t state) {
-    const auto index = static_cast<std::int32_t>(slot.search.index);
-    while (!engine_.SearchNeighbours(index, slot.search)) engine_.offsetList.Extend();
-    engine_.SearchRandom(slot.search, state);
+// A finished walk is brought up to date with the batch's entries committed before this one; an
+// unfinished one is walked again, generating offsets as it needs. The rest is shared out.
+void ParallelFill::SearchAgainNow(std::int64_t k, std::uint32_t state) {
+    Slot& slot = slots_[static_cast<std::size_t>(k)];
+    EntrySearch& search = slot.search;
+    if (slot.walked) {
+        const auto filled = engine_.markedPoints.begin() + begin_;
+        engine_.WalkAgain(search, {filled, filled + k});
+    } else {
+        const auto index = static_cast<std::int32_t>(search.index);
+        while (!engine_.WalkNeighbourhood(index, search)) engine_.offsetList.Extend();
+    }
+    engine_.ReadNeighbours(search);
+    engine_.ScoreNeighbourProposals(search);
+    if (search.best.score == 0) {
+        FillEngine::FinishRandomPhase(search, state, {});
+        return;
+    }
+    again_.slot = &slot;
+    again_.state = state;
+    const bool tracing = job_.trace != nullptr;
+    const double start = tracing ? ThreadProcessorMicros() : 0;
+    RunRound(Ticket::Again, 0, static_cast<std::int64_t>(again_.micros.size()));
+    if (tracing) {
+        againProcessorMicros_ += ThreadProcessorMicros() - start;
+        againTrace_.push_back(again_.micros);
+    }
+    FillEngine::FinishRandomPhase(search, state, again_.stretches);
 }
 
 // Whether the walk of entry k of the batch may have examined the pixel of an earlier entry of

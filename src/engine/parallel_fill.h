@@ -8,13 +8,16 @@ namespace velmora {
 
 // How long each piece of a parallel fill took, for the benchmark that projects its speed to more
 // processors: per batch, each entry's neighbour search and random phase (on whichever thread ran
-// it) and the time the calling thread spent alone (planning the draws, committing with the
-// searches done again, progress write-backs).
+// it), the pieces of each search done again at a commit, and the time the calling thread spent
+// alone (planning the draws, committing, bringing the walks of searches done again up to date,
+// progress write-backs).
 struct FillTrace {
     struct Batch {
         std::vector<float> neighbourMicros;
         std::vector<float> randomMicros;
         float aloneMicros = 0;
+        // Each search done again at a commit: its pieces, shared out like a round's.
+        std::vector<std::vector<float>> againMicros;
     };
     std::vector<Batch> batches;
     // When above 0, batches are made as large as for this many threads whatever the job's count,
@@ -34,9 +37,10 @@ struct FillJob;
 // the start of every other entry's random phase (1000 draws each) is known, and the random phases
 // run in parallel too. The entries are then committed one by one in fill order. An entry whose
 // walk examined a pixel that an earlier entry of the batch has just filled is searched again
-// there; when an entry's random phase started from a state that turned out wrong (an earlier
-// random phase reached a perfect score), the random phases from that entry on run again from the
-// true states. Only committed entries ever reach the grids.
+// there, its random phase shared out in stretches over the threads; when an entry's random phase
+// started from a state that turned out wrong (an earlier random phase reached a perfect score), the
+// random phases from that entry on run again from the true states. Only committed entries ever
+// reach the grids.
 void RunParallelFillLoop(FillEngine& engine, FillJob& job, const FillRect& workRect, int threads);
 
 }  // namespace velmora
