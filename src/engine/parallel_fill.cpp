@@ -8,8 +8,10 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "batch_cells.h"
 #include "fill_engine.h"
 #include "fill_job.h"
 
@@ -88,7 +90,8 @@ class ParallelFill {
                             ? job.trace->batchThreads
                             : threads),
           slots_(static_cast<std::size_t>(
-              std::min<std::int64_t>(kBatchPerThread * batchThreads_, Ticket::kMostItems))) {
+              std::min<std::int64_t>(kBatchPerThread * batchThreads_, Ticket::kMostItems))),
+          cells_(engine.statusGrid.width(), engine.statusGrid.height()) {
         again_.stretches.resize(static_cast<std::size_t>(batchThreads_));
         again_.micros.resize(again_.stretches.size());
     }
@@ -101,8 +104,11 @@ class ParallelFill {
         std::uint32_t plannedStart = 0;  // the generator's state the random phase starts from
         bool walked = false;             // false: the walk needs offsets not generated yet
         bool readsEarlier = false;       // its walk may have read an earlier entry's pixel
-        BestMatch neighbourBest;         // the best before the random phase
-        std::array<float, 2> micros{};   // of each round's work on it, when tracing
+        // The earlier entries of the batch within its walk's reach, when there are only a few.
+        std::int32_t nearCount = 0;
+        std::array<std::int32_t, 16> near{};
+        BestMatch neighbourBest;        // the best before the random phase
+        std::array<float, 2> micros{};  // of each round's work on it, when tracing
     };
 
     // The search of the entry being committed, done again: the calling thread brings its walk up
@@ -138,7 +144,8 @@ class ParallelFill {
     void Record(float aloneMicros);
     // Searches entry k of the batch again against the committed grids.
     void SearchAgainNow(std::int64_t k, std::uint32_t state);
-    [[nodiscard]] bool ReadsEarlierEntries(std::int64_t k) const;
+    // Finds the earlier entries of the batch whose pixels entry k's walk may have read.
+    void FindEarlierEntriesWithinReach(std::int64_t k);
 
     FillEngine& engine_;
     FillJob& job_;
@@ -148,6 +155,7 @@ class ParallelFill {
     const int batchThreads_;  // the threads the batches are sized for
     std::vector<Slot> slots_;
     SearchAgain again_;
+    BatchCells cells_;  // the batch's pixels, for finding the entries near a walk
     // When tracing: the rounds of searches done again in the current batch, and the calling
     // thread's processor time in them (not time alone).
     std::vector<std::vector<float>> againTrace_;
@@ -163,7 +171,9 @@ class ParallelFill {
 
     enum WriteBackState : int { NoWriteBack, Offered, Writing, Written };
     std::atomic<int> writeBack_{NoWriteBack};
-    bool writeBackFailed_ = false;  // written before Written is stored, read after it is seen
+    // Written before Written is stored, read after it is seen.
+    bool writeBackFailed_ = false;
+    float writeBackMicros_ = 0;  // when tracing
 
     std::uint64_t round_ = 0;
     std::atomic<std::uint64_t> ticket_{Ticket::Make(0, Ticket::Neighbours, 0)};
@@ -259,7 +269,7 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
         slot.neighbourBest = slot.search.best;
         slot.micros[Ticket::Random] = 0;
     } else if (slot.walked) {
-        slot.readsEarlier = ReadsEarlierEntries(k);
+        FindEarlierEntriesWithinReach(k);
         // A search that will be done again at its commit needs no random phase now.
         if (!slot.readsEarlier) {
             slot.search.best = slot.neighbourBest;
@@ -305,6 +315,7 @@ void ParallelFill::RunBatches() {
         end_ = std::min({length_, i + batchLimit, (i / step + 1) * step});
         const std::int64_t count = end_ - begin_;
         if (i % step == 0) OfferWriteBack();
+        cells_.File({engine_.markedPoints.data() + begin_, static_cast<std::size_t>(count)});
         if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
         RunRound(Ticket::Neighbours, 0, count);
         // The random phases, and again for the rest of the batch whenever the generator's state
@@ -314,8 +325,9 @@ void ParallelFill::RunBatches() {
             PlanDraws(from);
             if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
             RunRound(Ticket::Random, from, count - from);
-            if (tracing) alone = ThreadProcessorMicros();
+            // The write-back is traced as a piece of its own, not as time alone.
             if (!FinishWriteBack()) throw std::bad_alloc();
+            if (tracing) alone = ThreadProcessorMicros();
             from = Commit(from);
             if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
             if (from == count || stopped_) break;
@@ -334,11 +346,13 @@ void ParallelFill::OfferWriteBack() {
 void ParallelFill::TakeWriteBack() {
     int offered = Offered;
     if (!writeBack_.compare_exchange_strong(offered, Writing, std::memory_order_acq_rel)) return;
+    const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
     try {
         job_.image->WriteColour(workRect_, engine_.workGrid, WriteBack::Progress);
     } catch (const std::bad_alloc&) {
         writeBackFailed_ = true;
     }
+    if (job_.trace != nullptr) writeBackMicros_ = MicrosSince(start);
     writeBack_.store(Written, std::memory_order_release);
 }
 
@@ -363,6 +377,7 @@ void ParallelFill::Record(float aloneMicros) {
         batch.randomMicros.push_back(slot.micros[Ticket::Random]);
     }
     batch.aloneMicros = aloneMicros;
+    batch.writeBackMicros = std::exchange(writeBackMicros_, 0.0f);
     batch.againMicros = std::move(againTrace_);
     againTrace_.clear();
     againProcessorMicros_ = 0;
@@ -411,12 +426,19 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
     return k;
 }
 
-// A finished walk is brought up to date with the batch's entries committed before this one; an
-// unfinished one is walked again, generating offsets as it needs. The rest is shared out.
+// A finished walk is brought up to date with the batch's entries committed before this one (those
+// within its reach, when they are few); an unfinished one is walked again, generating offsets as
+// it needs. The random phase is shared out.
 void ParallelFill::SearchAgainNow(std::int64_t k, std::uint32_t state) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     EntrySearch& search = slot.search;
-    if (slot.walked) {
+    if (slot.walked && slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
+        std::array<GridPoint, std::tuple_size_v<decltype(slot.near)>> filled;
+        for (std::int32_t j = 0; j < slot.nearCount; ++j)
+            filled[static_cast<std::size_t>(j)] = engine_.markedPoints[static_cast<std::size_t>(
+                begin_ + slot.near[static_cast<std::size_t>(j)])];
+        engine_.WalkAgain(search, {filled.data(), static_cast<std::size_t>(slot.nearCount)});
+    } else if (slot.walked) {
         const auto filled = engine_.markedPoints.begin() + begin_;
         engine_.WalkAgain(search, {filled, filled + k});
     } else {
@@ -441,15 +463,26 @@ void ParallelFill::SearchAgainNow(std::int64_t k, std::uint32_t state) {
     FillEngine::FinishRandomPhase(search, state, again_.stretches);
 }
 
-// Whether the walk of entry k of the batch may have examined the pixel of an earlier entry of
-// the batch: one no farther than the walk's farthest offset. Only the fill order and the walk
-// decide it, so it is worked out with the random phase, on any thread.
-bool ParallelFill::ReadsEarlierEntries(std::int64_t k) const {
-    const EntrySearch& search = slots_[static_cast<std::size_t>(k)].search;
-    const GridPoint* targets = engine_.markedPoints.data() + begin_;
-    for (std::int64_t e = 0; e < k; ++e)
-        if (SquaredLength(targets[e] - search.target) <= search.reachSquare) return true;
-    return false;
+// The pixels of earlier entries no farther than the walk's farthest offset. Only the fill order
+// and the walk decide it, so it is worked out with the random phase, on any thread.
+void ParallelFill::FindEarlierEntriesWithinReach(std::int64_t k) {
+    Slot& slot = slots_[static_cast<std::size_t>(k)];
+    const GridPoint target = slot.search.target;
+    const std::int64_t reach = slot.search.reachSquare;
+    std::int32_t count = 0;
+    const auto found = [&](std::int32_t e) {
+        if (count < static_cast<std::int32_t>(slot.near.size()))
+            slot.near[static_cast<std::size_t>(count)] = e;
+        ++count;
+    };
+    const auto before = static_cast<std::int32_t>(k);
+    if (!cells_.FindNear(target, reach, before, found)) {
+        const GridPoint* targets = engine_.markedPoints.data() + begin_;
+        for (std::int32_t e = 0; e < before; ++e)
+            if (SquaredLength(targets[e] - target) <= reach) found(e);
+    }
+    slot.nearCount = count;
+    slot.readsEarlier = count > 0;
 }
 
 }  // namespace

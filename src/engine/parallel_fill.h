@@ -9,13 +9,16 @@ namespace velmora {
 // How long each piece of a parallel fill took, for the benchmark that projects its speed to more
 // processors: per batch, each entry's neighbour search and random phase (on whichever thread ran
 // it), the pieces of each search done again at a commit, and the time the calling thread spent
-// alone (planning the draws, committing, bringing the walks of searches done again up to date,
-// progress write-backs).
+// alone (planning the draws, committing, bringing the walks of searches done again up to date)
+// and the progress write-backs.
 struct FillTrace {
     struct Batch {
         std::vector<float> neighbourMicros;
         std::vector<float> randomMicros;
         float aloneMicros = 0;
+        // The progress write-back done while the batch was searched (it starts with the batch;
+        // the commits wait for it), 0 when there was none.
+        float writeBackMicros = 0;
         // Each search done again at a commit: its pieces, shared out like a round's.
         std::vector<std::vector<float>> againMicros;
     };
