@@ -75,19 +75,37 @@ Measured RunOnce(const BenchCase& c, const CaseInputs& inputs, int threads, bool
     return m;
 }
 
-// The makespan of one round's items on `processors`, handed out in order to the first one free,
-// after a piece of work that one processor took up before them (none when 0).
-double RoundMicros(const std::vector<float>& items, int processors, float before = 0) {
-    std::priority_queue<double, std::vector<double>, std::greater<>> free;
-    for (int p = 0; p < processors; ++p) free.push(p == 0 ? before : 0.0);
-    double end = before;
+// When each processor is free next, earliest first.
+using FreeTimes = std::priority_queue<double, std::vector<double>, std::greater<>>;
+
+// Hands a round's items out in order, none before `start`, each to the processor free first;
+// returns when the last one ends.
+double Schedule(const std::vector<float>& items, FreeTimes& free, double start) {
+    double end = start;
     for (const float item : items) {
-        const double start = free.top();
+        const double begin = std::max(start, free.top());
         free.pop();
-        free.push(start + item);
-        end = std::max(end, start + item);
+        free.push(begin + item);
+        end = std::max(end, begin + item);
     }
     return end;
+}
+
+// The makespan of one round's items on `processors`.
+double RoundMicros(const std::vector<float>& items, int processors) {
+    FreeTimes free;
+    for (int p = 0; p < processors; ++p) free.push(0.0);
+    return Schedule(items, free, 0.0);
+}
+
+// A batch's two rounds: a helper takes the write-back up as the batch starts, the random phases
+// start once every neighbour search has ended, and the commits wait for the write-back as well.
+double BatchRoundsMicros(const FillTrace::Batch& batch, int processors) {
+    FreeTimes free;
+    for (int p = 0; p < processors; ++p) free.push(p == 0 ? batch.writeBackMicros : 0.0);
+    const double neighboursEnd = Schedule(batch.neighbourMicros, free, 0.0);
+    const double randomEnd = Schedule(batch.randomMicros, free, neighboursEnd);
+    return std::max<double>(randomEnd, batch.writeBackMicros);
 }
 
 struct Projection {
@@ -102,28 +120,42 @@ Projection Project(const FillTrace& trace, int processors) {
     double work = 0;
     std::size_t searchedAgain = 0;
     double writeBacks = 0;
+    double againWork = 0;
+    double roundsWithoutWriteBacks = 0;
+    const bool detail = std::getenv("VELMORA_PROJECT_DETAIL") != nullptr;
     for (const FillTrace::Batch& batch : trace.batches) {
         alone += batch.aloneMicros;
-        // A helper takes the write-back up as the batch starts.
-        roundMicros += RoundMicros(batch.neighbourMicros, processors, batch.writeBackMicros) +
-                       RoundMicros(batch.randomMicros, processors);
+        roundMicros += BatchRoundsMicros(batch, processors);
+        if (detail) {
+            FillTrace::Batch without = batch;
+            without.writeBackMicros = 0;
+            roundsWithoutWriteBacks += BatchRoundsMicros(without, processors);
+        }
         work += batch.writeBackMicros;
         writeBacks += batch.writeBackMicros;
-        for (const std::vector<float>& search : batch.againMicros) {
+        for (const std::vector<float>& search : batch.commitRoundMicros) {
             againMicros += RoundMicros(search, processors);
-            for (const float t : search) work += t;
+            for (const float t : search) {
+                work += t;
+                againWork += t;
+            }
         }
-        searchedAgain += batch.againMicros.size();
+        searchedAgain += batch.commitRoundMicros.size();
         for (const float t : batch.neighbourMicros) work += t;
         for (const float t : batch.randomMicros) work += t;
     }
     roundMicros += againMicros;
-    if (std::getenv("VELMORA_PROJECT_DETAIL") != nullptr) {
+    if (detail) {
         std::fprintf(stderr,
                      "P=%d batches=%zu work=%.3fs alone=%.3fs rounds=%.3fs (of them %zu searches "
-                     "done again %.3fs), write-backs %.3fs\n",
+                     "done again %.3fs, idle %.1f%%), write-backs %.3fs, idle in the batches' "
+                     "rounds %.1f%% (%.3fs without the write-backs)\n",
                      processors, trace.batches.size(), work * 1e-6, alone * 1e-6,
-                     roundMicros * 1e-6, searchedAgain, againMicros * 1e-6, writeBacks * 1e-6);
+                     roundMicros * 1e-6, searchedAgain, againMicros * 1e-6,
+                     againMicros > 0 ? 100.0 * (1 - againWork / (againMicros * processors)) : 0.0,
+                     writeBacks * 1e-6,
+                     100.0 * (1 - (work - againWork) / ((roundMicros - againMicros) * processors)),
+                     roundsWithoutWriteBacks * 1e-6);
     }
     Projection p;
     p.loopSeconds = (alone + roundMicros) * 1e-6;

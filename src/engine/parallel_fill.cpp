@@ -26,6 +26,9 @@ constexpr std::int64_t kBatchPerThread = 48;
 // Commits ahead whose pixels are fetched early.
 constexpr std::int64_t kCommitLookAhead = 8;
 
+// Entries per item when the commits are shared out.
+constexpr std::int64_t kCommitChunk = 32;
+
 constexpr RandomJump kRandomPhaseJump = RandomJump::Of(2 * kRandomCandidates);
 
 using Clock = std::chrono::steady_clock;
@@ -44,13 +47,52 @@ std::int64_t SquaredLength(GridPoint o) {
     return std::int64_t{o.x} * o.x + std::int64_t{o.y} * o.y;
 }
 
+// The calling thread's time alone in a batch, when tracing: pieces timed on the wall clock, scaled
+// to the processor time the thread had over the whole batch so that time the system gave to other
+// programs does not count (reading the processor clock costs about half a microsecond, too much
+// to do around every piece). Timing starts at once.
+class AloneClock {
+  public:
+    explicit AloneClock(bool on) : on_(on) {
+        if (!on_) return;
+        batchStart_ = pieceStart_ = Clock::now();
+        processorStart_ = ThreadProcessorMicros();
+    }
+    void Start() {
+        if (on_) pieceStart_ = Clock::now();
+    }
+    void Stop() {
+        if (on_) wallMicros_ += MicrosSince(pieceStart_);
+    }
+    // The pieces' time less `excluded` (spent in them on other work), as processor time.
+    [[nodiscard]] float Micros(double excluded) const {
+        const double wall = MicrosSince(batchStart_);
+        const double share =
+            wall > 0 ? std::min((ThreadProcessorMicros() - processorStart_) / wall, 1.0) : 1.0;
+        return static_cast<float>(std::max(wallMicros_ - excluded, 0.0) * share);
+    }
+
+  private:
+    bool on_;
+    Clock::time_point batchStart_;
+    Clock::time_point pieceStart_;
+    double processorStart_ = 0;
+    double wallMicros_ = 0;
+};
+
 // The work of one round (one phase of one batch) is handed out through one word: the round's
 // number, its kind, its number of items and the next item to claim. Whoever claims item k of a
 // round reads the round from the same word, so a thread that arrives late can never mistake an
 // old round for the current one.
 class Ticket {
   public:
-    enum Kind : std::uint64_t { Neighbours = 0, Random = 1, Again = 2, Finished = 3 };
+    enum Kind : std::uint64_t {
+        Neighbours = 0,
+        Random = 1,
+        Stretches = 2,  // of a search done again at its commit
+        Commits = 3,
+        Finished = 4
+    };
 
     static constexpr std::uint64_t Make(std::uint64_t round, Kind kind, std::int64_t count) {
         return (round << kRoundShift) | (std::uint64_t{kind} << kKindShift) |
@@ -63,7 +105,7 @@ class Ticket {
         return static_cast<std::int64_t>((t >> kCountShift) & kCountMask);
     }
     static constexpr Kind KindOf(std::uint64_t t) {
-        return static_cast<Kind>((t >> kKindShift) & 3u);
+        return static_cast<Kind>((t >> kKindShift) & 7u);
     }
     static constexpr bool HasWork(std::uint64_t t) { return Item(t) < Count(t); }
 
@@ -73,7 +115,7 @@ class Ticket {
   private:
     static constexpr int kCountShift = 24;
     static constexpr int kKindShift = 44;
-    static constexpr int kRoundShift = 46;
+    static constexpr int kRoundShift = 47;
     static constexpr std::uint64_t kItemMask = (std::uint64_t{1} << kCountShift) - 1;
     static constexpr std::uint64_t kCountMask = (std::uint64_t{1} << 20) - 1;
 };
@@ -93,7 +135,9 @@ class ParallelFill {
               std::min<std::int64_t>(kBatchPerThread * batchThreads_, Ticket::kMostItems))),
           cells_(engine.statusGrid.width(), engine.statusGrid.height()) {
         again_.stretches.resize(static_cast<std::size_t>(batchThreads_));
-        again_.micros.resize(again_.stretches.size());
+        const std::size_t commitChunks =
+            (slots_.size() + kCommitChunk - 1) / static_cast<std::size_t>(kCommitChunk);
+        sharedMicros_.resize(std::max(again_.stretches.size(), commitChunks));
     }
 
     void Run();
@@ -104,6 +148,7 @@ class ParallelFill {
         std::uint32_t plannedStart = 0;  // the generator's state the random phase starts from
         bool walked = false;             // false: the walk needs offsets not generated yet
         bool readsEarlier = false;       // its walk may have read an earlier entry's pixel
+        bool committed = false;
         // The earlier entries of the batch within its walk's reach, when there are only a few.
         std::int32_t nearCount = 0;
         std::array<std::int32_t, 16> near{};
@@ -118,7 +163,6 @@ class ParallelFill {
         Slot* slot = nullptr;
         std::uint32_t state = 0;  // the generator's true state at the random phase
         std::vector<RandomStretch> stretches;
-        std::vector<float> micros;  // of each item, when tracing
     };
 
     void Help();
@@ -136,7 +180,13 @@ class ParallelFill {
     // as last seen.
     std::uint64_t WorkOn(std::uint64_t ticket);
     void DoItem(Ticket::Kind kind, std::int64_t item);
-    void DoAgainItem(std::int64_t item);
+    void ScoreStretch(std::int64_t item);
+    void CommitChunk(std::int64_t item);
+    // Hands out a round during the commits (stretches or commits), tracing it as such.
+    void RunCommitRound(Ticket::Kind kind, std::int64_t count);
+    void CommitEntry(std::int64_t k);
+    // Commits what entry k's walk may have read: its near entries, or every earlier entry.
+    void CommitNearEntries(std::int64_t k);
     // Where the time of a round's item is kept when tracing.
     float& ItemMicros(Ticket::Kind kind, std::int64_t item);
     void PlanDraws(std::int64_t from);
@@ -155,11 +205,13 @@ class ParallelFill {
     const int batchThreads_;  // the threads the batches are sized for
     std::vector<Slot> slots_;
     SearchAgain again_;
-    BatchCells cells_;  // the batch's pixels, for finding the entries near a walk
-    // When tracing: the rounds of searches done again in the current batch, and the calling
-    // thread's processor time in them (not time alone).
-    std::vector<std::vector<float>> againTrace_;
-    double againProcessorMicros_ = 0;
+    BatchCells cells_;            // the batch's pixels, for finding the entries near a walk
+    std::int64_t commitEnd_ = 0;  // the commits round commits the batch's entries before this
+    // When tracing: the items of the current round handed out during the commits, the batch's
+    // rounds so far and the calling thread's time in them (not time alone).
+    std::vector<float> sharedMicros_;
+    std::vector<std::vector<float>> commitRoundsTrace_;
+    double commitRoundsWallMicros_ = 0;
 
     // Written by the calling thread only, before the round that reads them is handed out.
     std::int64_t begin_ = 0;
@@ -223,10 +275,14 @@ void ParallelFill::Help() {
 
 std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
     // When tracing, the items' wall times are scaled to the processor time this thread had
-    // meanwhile, so that time the system gave to other programs does not count as work.
+    // meanwhile, so that time the system gave to other programs does not count as work; not for
+    // the short rounds during the commits, where reading the processor clock would take longer
+    // than the items.
     const bool tracing = job_.trace != nullptr;
-    const auto wallStart = tracing ? Clock::now() : Clock::time_point{};
-    const double processorStart = tracing ? ThreadProcessorMicros() : 0;
+    const bool scaled = tracing && Ticket::KindOf(ticket) != Ticket::Stretches &&
+                        Ticket::KindOf(ticket) != Ticket::Commits;
+    const auto wallStart = scaled ? Clock::now() : Clock::time_point{};
+    const double processorStart = scaled ? ThreadProcessorMicros() : 0;
     std::vector<std::int64_t> done;  // when tracing: reported together once scaled
     Ticket::Kind kind = Ticket::KindOf(ticket);
     while (Ticket::HasWork(ticket)) {
@@ -241,7 +297,7 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
         ++ticket;
     }
     if (!done.empty()) {
-        const double wall = MicrosSince(wallStart);
+        const double wall = scaled ? MicrosSince(wallStart) : 0;
         const double share =
             wall > 0 ? std::min((ThreadProcessorMicros() - processorStart) / wall, 1.0) : 1.0;
         for (const std::int64_t item : done) ItemMicros(kind, item) *= static_cast<float>(share);
@@ -251,13 +307,19 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
 }
 
 float& ParallelFill::ItemMicros(Ticket::Kind kind, std::int64_t item) {
-    if (kind == Ticket::Again) return again_.micros[static_cast<std::size_t>(item)];
+    if (kind == Ticket::Stretches || kind == Ticket::Commits)
+        return sharedMicros_[static_cast<std::size_t>(item)];
     return slots_[static_cast<std::size_t>(roundFirst_ + item)].micros[kind];
 }
 
 void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
-    if (kind == Ticket::Again) {
-        DoAgainItem(item);
+    if (kind == Ticket::Stretches || kind == Ticket::Commits) {
+        const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+        if (kind == Ticket::Stretches)
+            ScoreStretch(item);
+        else
+            CommitChunk(item);
+        if (job_.trace != nullptr) ItemMicros(kind, item) = MicrosSince(start);
         return;
     }
     const std::int64_t k = roundFirst_ + item;
@@ -266,6 +328,7 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
     const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
     if (kind == Ticket::Neighbours) {
         slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(index), slot.search);
+        slot.committed = false;
         slot.neighbourBest = slot.search.best;
         slot.micros[Ticket::Random] = 0;
     } else if (slot.walked) {
@@ -281,14 +344,36 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
         slot.micros[kind] = MicrosSince(start) + (kind == Ticket::Random ? slot.micros[kind] : 0);
 }
 
-void ParallelFill::DoAgainItem(std::int64_t item) {
-    const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+void ParallelFill::ScoreStretch(std::int64_t item) {
     const auto count = static_cast<std::int64_t>(again_.stretches.size());
     const std::int64_t first = item * kRandomCandidates / count;
     const std::int64_t next = (item + 1) * kRandomCandidates / count;
     again_.stretches[static_cast<std::size_t>(item)] = engine_.SearchRandomStretch(
         again_.slot->search, again_.state, static_cast<int>(first), static_cast<int>(next - first));
-    if (job_.trace != nullptr) ItemMicros(Ticket::Again, item) = MicrosSince(start);
+}
+
+void ParallelFill::CommitChunk(std::int64_t item) {
+    const std::int64_t first = item * kCommitChunk;
+    const std::int64_t end = std::min(first + kCommitChunk, commitEnd_);
+    for (std::int64_t k = first; k < end; ++k) {
+        // What the next commits touch, on its way into the caches.
+        if (k + kCommitLookAhead < end)
+            engine_.PrefetchCommit(slots_[static_cast<std::size_t>(k + kCommitLookAhead)].search);
+        Slot& slot = slots_[static_cast<std::size_t>(k)];
+        if (slot.committed) continue;
+        engine_.CommitSearch(slot.search);
+        slot.committed = true;
+    }
+}
+
+void ParallelFill::RunCommitRound(Ticket::Kind kind, std::int64_t count) {
+    const bool tracing = job_.trace != nullptr;
+    const auto start = tracing ? Clock::now() : Clock::time_point{};
+    RunRound(kind, 0, count);
+    if (tracing) {
+        commitRoundsWallMicros_ += MicrosSince(start);
+        commitRoundsTrace_.emplace_back(sharedMicros_.begin(), sharedMicros_.begin() + count);
+    }
 }
 
 void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count) {
@@ -308,33 +393,31 @@ void ParallelFill::RunBatches() {
     while (committedEnd_ < length_) {
         const std::int64_t i = committedEnd_;
         if (job_.stopRequested->load(std::memory_order_acquire)) return;
-        const bool tracing = job_.trace != nullptr;
-        double alone = tracing ? ThreadProcessorMicros() : 0;
-        double aloneMicros = 0;
+        AloneClock alone(job_.trace != nullptr);
         begin_ = i;
         end_ = std::min({length_, i + batchLimit, (i / step + 1) * step});
         const std::int64_t count = end_ - begin_;
         if (i % step == 0) OfferWriteBack();
         cells_.File({engine_.markedPoints.data() + begin_, static_cast<std::size_t>(count)});
-        if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
+        alone.Stop();
         RunRound(Ticket::Neighbours, 0, count);
         // The random phases, and again for the rest of the batch whenever the generator's state
         // at an entry turns out other than planned.
         for (std::int64_t from = 0;;) {
-            if (tracing) alone = ThreadProcessorMicros();
+            alone.Start();
             PlanDraws(from);
-            if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
+            alone.Stop();
             RunRound(Ticket::Random, from, count - from);
             // The write-back is traced as a piece of its own, not as time alone.
             if (!FinishWriteBack()) throw std::bad_alloc();
-            if (tracing) alone = ThreadProcessorMicros();
+            alone.Start();
             from = Commit(from);
-            if (tracing) aloneMicros += ThreadProcessorMicros() - alone;
+            alone.Stop();
             if (from == count || stopped_) break;
             job_.stats.searchesDiscarded += count - from;
         }
         ++job_.stats.batches;
-        if (tracing) Record(static_cast<float>(aloneMicros - againProcessorMicros_));
+        if (job_.trace != nullptr) Record(alone.Micros(commitRoundsWallMicros_));
         if (stopped_) return;
     }
 }
@@ -378,9 +461,9 @@ void ParallelFill::Record(float aloneMicros) {
     }
     batch.aloneMicros = aloneMicros;
     batch.writeBackMicros = std::exchange(writeBackMicros_, 0.0f);
-    batch.againMicros = std::move(againTrace_);
-    againTrace_.clear();
-    againProcessorMicros_ = 0;
+    batch.commitRoundMicros = std::move(commitRoundsTrace_);
+    commitRoundsTrace_.clear();
+    commitRoundsWallMicros_ = 0;
 }
 
 // Every random phase draws 1000 values unless the neighbours already gave a perfect score; an
@@ -407,23 +490,39 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         if (slot.plannedStart != state) break;  // an earlier random phase ended early
         if (!slot.walked || slot.readsEarlier) {
+            CommitNearEntries(k);
             SearchAgainNow(k, state);
             ++job_.stats.searchesRedone;
+            CommitEntry(k);
         }
-        // The pixels the next commits write, on their way into the caches.
-        // and the neighbourhood of one to be searched again.
-        if (k + kCommitLookAhead < end_ - begin_) {
-            const Slot& ahead = slots_[static_cast<std::size_t>(k + kCommitLookAhead)];
-            engine_.PrefetchCommit(ahead.search);
-            if (ahead.walked && ahead.readsEarlier) engine_.PrefetchNeighbours(ahead.search);
-        }
-        engine_.CommitSearch(slot.search);
         state = slot.search.randomEnd;
     }
+    // The rest read nothing another entry of the batch writes: committed on all threads.
+    commitEnd_ = k;
+    if (k > 0) RunCommitRound(Ticket::Commits, (k + kCommitChunk - 1) / kCommitChunk);
     committedEnd_ = begin_ + k;
     job_.stats.entriesFilled = committedEnd_;
     randomState_ = state;
     return k;
+}
+
+void ParallelFill::CommitEntry(std::int64_t k) {
+    Slot& slot = slots_[static_cast<std::size_t>(k)];
+    engine_.CommitSearch(slot.search);
+    slot.committed = true;
+}
+
+void ParallelFill::CommitNearEntries(std::int64_t k) {
+    const Slot& slot = slots_[static_cast<std::size_t>(k)];
+    if (slot.walked && slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
+        for (std::int32_t j = 0; j < slot.nearCount; ++j) {
+            const std::int32_t e = slot.near[static_cast<std::size_t>(j)];
+            if (!slots_[static_cast<std::size_t>(e)].committed) CommitEntry(e);
+        }
+        return;
+    }
+    for (std::int64_t e = 0; e < k; ++e)
+        if (!slots_[static_cast<std::size_t>(e)].committed) CommitEntry(e);
 }
 
 // A finished walk is brought up to date with the batch's entries committed before this one (those
@@ -453,13 +552,7 @@ void ParallelFill::SearchAgainNow(std::int64_t k, std::uint32_t state) {
     }
     again_.slot = &slot;
     again_.state = state;
-    const bool tracing = job_.trace != nullptr;
-    const double start = tracing ? ThreadProcessorMicros() : 0;
-    RunRound(Ticket::Again, 0, static_cast<std::int64_t>(again_.micros.size()));
-    if (tracing) {
-        againProcessorMicros_ += ThreadProcessorMicros() - start;
-        againTrace_.push_back(again_.micros);
-    }
+    RunCommitRound(Ticket::Stretches, static_cast<std::int64_t>(again_.stretches.size()));
     FillEngine::FinishRandomPhase(search, state, again_.stretches);
 }
 

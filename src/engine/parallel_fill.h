@@ -19,8 +19,9 @@ struct FillTrace {
         // The progress write-back done while the batch was searched (it starts with the batch;
         // the commits wait for it), 0 when there was none.
         float writeBackMicros = 0;
-        // Each search done again at a commit: its pieces, shared out like a round's.
-        std::vector<std::vector<float>> againMicros;
+        // The rounds handed out during the commits: each search done again at its commit (the
+        // stretches of its random phase) and the commits themselves, shared out.
+        std::vector<std::vector<float>> commitRoundMicros;
     };
     std::vector<Batch> batches;
     // When above 0, batches are made as large as for this many threads whatever the job's count,
