@@ -521,6 +521,7 @@ void ParallelFill::CommitNearEntries(std::int64_t k) {
         }
         return;
     }
+    ++job_.stats.searchesRedoneAfterAll;
     for (std::int64_t e = 0; e < k; ++e)
         if (!slots_[static_cast<std::size_t>(e)].committed) CommitEntry(e);
 }

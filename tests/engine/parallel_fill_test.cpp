@@ -101,11 +101,13 @@ Inputs DeepHole(std::uint32_t seed) {
 
 struct Totals {
     std::int64_t redone = 0;
+    std::int64_t redoneAfterAll = 0;
     std::int64_t discarded = 0;
     std::int64_t batches = 0;
 
     void Add(const FillJobStats& stats) {
         redone += stats.searchesRedone;
+        redoneAfterAll += stats.searchesRedoneAfterAll;
         discarded += stats.searchesDiscarded;
         batches += stats.batches;
     }
@@ -144,6 +146,7 @@ TEST(ParallelFill, DeepHolesGiveTheOneThreadPixels) {
     Totals totals;
     ExpectSameAtThreadCounts(DeepHole(3), {3, kMostThreads}, totals, false);
     EXPECT_GT(totals.redone, 0);
+    EXPECT_GT(totals.redoneAfterAll, 0) << "walks that could not finish or reached many entries";
 }
 
 TEST(ParallelFill, AStopAtAProgressStepKeepsTheOneThreadPicture) {
