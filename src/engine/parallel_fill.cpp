@@ -185,6 +185,7 @@ class ParallelFill {
     // Hands out a round during the commits (stretches or commits), tracing it as such.
     void RunCommitRound(Ticket::Kind kind, std::int64_t count);
     void CommitEntry(std::int64_t k);
+    void PrefetchNextSearchAgain(std::int64_t k);
     // Commits what entry k's walk may have read: its near entries, or every earlier entry.
     void CommitNearEntries(std::int64_t k);
     // Where the time of a round's item is kept when tracing.
@@ -490,6 +491,7 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         if (slot.plannedStart != state) break;  // an earlier random phase ended early
         if (!slot.walked || slot.readsEarlier) {
+            PrefetchNextSearchAgain(k);
             CommitNearEntries(k);
             SearchAgainNow(k, state);
             ++job_.stats.searchesRedone;
@@ -504,6 +506,22 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
     job_.stats.entriesFilled = committedEnd_;
     randomState_ = state;
     return k;
+}
+
+// What the next entry to be searched again reads and writes, fetched while this one is searched.
+void ParallelFill::PrefetchNextSearchAgain(std::int64_t k) {
+    for (std::int64_t next = k + 1; next < end_ - begin_; ++next) {
+        const Slot& slot = slots_[static_cast<std::size_t>(next)];
+        if (!slot.walked || !slot.readsEarlier) continue;
+        engine_.PrefetchNeighbours(slot.search);
+        engine_.PrefetchCommit(slot.search);
+        const std::int32_t near =
+            std::min(slot.nearCount, static_cast<std::int32_t>(slot.near.size()));
+        for (std::int32_t j = 0; j < near; ++j)
+            engine_.PrefetchCommit(
+                slots_[static_cast<std::size_t>(slot.near[static_cast<std::size_t>(j)])].search);
+        return;
+    }
 }
 
 void ParallelFill::CommitEntry(std::int64_t k) {
