@@ -23,6 +23,10 @@ namespace {
 // enough that a batch's entries seldom read what each other write.
 constexpr std::int64_t kBatchPerThread = 48;
 
+// The batch that starts a progress step is this many times as large, so that its searches last
+// about as long as the progress write-back that another thread does meanwhile.
+constexpr std::int64_t kWriteBackBatchFactor = 2;
+
 // Commits ahead whose pixels are fetched early.
 constexpr std::int64_t kCommitLookAhead = 8;
 
@@ -131,8 +135,8 @@ class ParallelFill {
           batchThreads_(job.trace != nullptr && job.trace->batchThreads > 0
                             ? job.trace->batchThreads
                             : threads),
-          slots_(static_cast<std::size_t>(
-              std::min<std::int64_t>(kBatchPerThread * batchThreads_, Ticket::kMostItems))),
+          slots_(static_cast<std::size_t>(std::min<std::int64_t>(
+              kWriteBackBatchFactor * kBatchPerThread * batchThreads_, Ticket::kMostItems))),
           cells_(engine.statusGrid.width(), engine.statusGrid.height()) {
         again_.stretches.resize(static_cast<std::size_t>(batchThreads_));
         const std::size_t commitChunks =
@@ -390,13 +394,16 @@ void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t 
 
 void ParallelFill::RunBatches() {
     const std::int64_t step = ProgressStep(length_);
-    const auto batchLimit = static_cast<std::int64_t>(slots_.size());
+    const auto stepBatchLimit = static_cast<std::int64_t>(slots_.size());
+    const std::int64_t batchLimit =
+        std::max<std::int64_t>(stepBatchLimit / kWriteBackBatchFactor, 1);
     while (committedEnd_ < length_) {
         const std::int64_t i = committedEnd_;
         if (job_.stopRequested->load(std::memory_order_acquire)) return;
         AloneClock alone(job_.trace != nullptr);
         begin_ = i;
-        end_ = std::min({length_, i + batchLimit, (i / step + 1) * step});
+        end_ = std::min(
+            {length_, i + (i % step == 0 ? stepBatchLimit : batchLimit), (i / step + 1) * step});
         const std::int64_t count = end_ - begin_;
         if (i % step == 0) OfferWriteBack();
         cells_.File({engine_.markedPoints.data() + begin_, static_cast<std::size_t>(count)});
