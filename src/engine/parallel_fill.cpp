@@ -24,8 +24,10 @@ namespace {
 constexpr std::int64_t kBatchPerThread = 48;
 
 // The batch that starts a progress step is this many times as large, so that its searches last
-// about as long as the progress write-back that another thread does meanwhile.
+// about as long as the progress write-back that another thread does meanwhile; only when a step
+// holds at least kStepBatches batches, since a larger batch sets more random phases aside.
 constexpr std::int64_t kWriteBackBatchFactor = 2;
+constexpr std::int64_t kStepBatches = 8;
 
 // Commits ahead whose pixels are fetched early.
 constexpr std::int64_t kCommitLookAhead = 8;
@@ -394,9 +396,10 @@ void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t 
 
 void ParallelFill::RunBatches() {
     const std::int64_t step = ProgressStep(length_);
-    const auto stepBatchLimit = static_cast<std::int64_t>(slots_.size());
     const std::int64_t batchLimit =
-        std::max<std::int64_t>(stepBatchLimit / kWriteBackBatchFactor, 1);
+        std::max<std::int64_t>(static_cast<std::int64_t>(slots_.size()) / kWriteBackBatchFactor, 1);
+    const std::int64_t stepBatchLimit =
+        step >= kStepBatches * batchLimit ? kWriteBackBatchFactor * batchLimit : batchLimit;
     while (committedEnd_ < length_) {
         const std::int64_t i = committedEnd_;
         if (job_.stopRequested->load(std::memory_order_acquire)) return;

@@ -149,6 +149,15 @@ TEST(ParallelFill, DeepHolesGiveTheOneThreadPixels) {
     EXPECT_GT(totals.redoneAfterAll, 0) << "walks that could not finish or reached many entries";
 }
 
+// A long fill, whose progress steps hold many batches each: the batch that starts a step is then
+// larger than the others (with 2 threads, 100 steps of at least 8 batches of 96 entries need
+// 76,800 entries; this hole has 80,000).
+TEST(ParallelFill, LongFillsGiveTheOneThreadPixels) {
+    Totals totals;
+    ExpectSameAtThreadCounts(Hole(5, 200, 200), {2, 3}, totals, false);
+    EXPECT_GT(totals.redone, 0);
+}
+
 TEST(ParallelFill, AStopAtAProgressStepKeepsTheOneThreadPicture) {
     for (std::uint32_t caseSeed = 231; caseSeed <= 234; ++caseSeed) {
         const Inputs in = testing::MakeInputs(caseSeed);
