@@ -133,14 +133,14 @@ Projection Project(const FillTrace& trace, int processors) {
         }
         work += batch.writeBackMicros;
         writeBacks += batch.writeBackMicros;
-        for (const std::vector<float>& search : batch.commitRoundMicros) {
+        for (const std::vector<float>& search : batch.extraRoundMicros) {
             againMicros += RoundMicros(search, processors);
             for (const float t : search) {
                 work += t;
                 againWork += t;
             }
         }
-        searchedAgain += batch.commitRoundMicros.size();
+        searchedAgain += batch.extraRoundMicros.size();
         for (const float t : batch.neighbourMicros) work += t;
         for (const float t : batch.randomMicros) work += t;
     }

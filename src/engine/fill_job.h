@@ -29,7 +29,7 @@ struct FillJobStats {
     std::int64_t batches = 0;
     std::int64_t searchesRedone = 0;
     // Of those, the ones that had to wait for every earlier entry of their batch: their walks
-    // could not finish, or reached too many of the batch's entries to tell them apart.
+    // reached too many of the batch's entries to tell them apart.
     std::int64_t searchesRedoneAfterAll = 0;
     std::int64_t searchesDiscarded = 0;
     // A buffer could not be allocated: the job ended without its final write-back, and what the

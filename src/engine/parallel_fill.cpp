@@ -97,7 +97,8 @@ class Ticket {
         Random = 1,
         Stretches = 2,  // of a search done again at its commit
         Commits = 3,
-        Finished = 4
+        Walks = 4,  // neighbour searches again, once more offsets are generated
+        Finished = 5
     };
 
     static constexpr std::uint64_t Make(std::uint64_t round, Kind kind, std::int64_t count) {
@@ -143,7 +144,8 @@ class ParallelFill {
         again_.stretches.resize(static_cast<std::size_t>(batchThreads_));
         const std::size_t commitChunks =
             (slots_.size() + kCommitChunk - 1) / static_cast<std::size_t>(kCommitChunk);
-        sharedMicros_.resize(std::max(again_.stretches.size(), commitChunks));
+        sharedMicros_.resize(std::max({again_.stretches.size(), commitChunks, slots_.size()}));
+        unfinishedWalks_.reserve(slots_.size());
     }
 
     void Run();
@@ -152,8 +154,8 @@ class ParallelFill {
     struct Slot {
         EntrySearch search;
         std::uint32_t plannedStart = 0;  // the generator's state the random phase starts from
-        bool walked = false;             // false: the walk needs offsets not generated yet
-        bool readsEarlier = false;       // its walk may have read an earlier entry's pixel
+        bool walked = false;        // false: the walk needs offsets not generated yet (FinishWalks)
+        bool readsEarlier = false;  // its walk may have read an earlier entry's pixel
         bool committed = false;
         // The earlier entries of the batch within its walk's reach, when there are only a few.
         std::int32_t nearCount = 0;
@@ -188,9 +190,13 @@ class ParallelFill {
     void DoItem(Ticket::Kind kind, std::int64_t item);
     void ScoreStretch(std::int64_t item);
     void CommitChunk(std::int64_t item);
-    // Hands out a round during the commits (stretches or commits), tracing it as such.
-    void RunCommitRound(Ticket::Kind kind, std::int64_t count);
+    // Hands out a round besides the batch's two (walks, stretches, commits) from within a piece
+    // of time alone, tracing it as a round of its own.
+    void RunExtraRound(Ticket::Kind kind, std::int64_t count);
     void CommitEntry(std::int64_t k);
+    // Generates more offsets for the walks of the batch that needed them and searches those
+    // entries' neighbours again, on all threads, until every walk has finished.
+    void FinishWalks(std::int64_t count);
     void PrefetchNextSearchAgain(std::int64_t k);
     // Commits what entry k's walk may have read: its near entries, or every earlier entry.
     void CommitNearEntries(std::int64_t k);
@@ -214,11 +220,12 @@ class ParallelFill {
     SearchAgain again_;
     BatchCells cells_;            // the batch's pixels, for finding the entries near a walk
     std::int64_t commitEnd_ = 0;  // the commits round commits the batch's entries before this
-    // When tracing: the items of the current round handed out during the commits, the batch's
-    // rounds so far and the calling thread's time in them (not time alone).
+    // When tracing: the items of the current extra round, the batch's extra rounds so far and the
+    // calling thread's time in them (not time alone).
     std::vector<float> sharedMicros_;
-    std::vector<std::vector<float>> commitRoundsTrace_;
-    double commitRoundsWallMicros_ = 0;
+    std::vector<std::int64_t> unfinishedWalks_;  // the entries of a round of walks
+    std::vector<std::vector<float>> extraRoundsTrace_;
+    double extraRoundsWallMicros_ = 0;
 
     // Written by the calling thread only, before the round that reads them is handed out.
     std::int64_t begin_ = 0;
@@ -286,8 +293,8 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
     // the short rounds during the commits, where reading the processor clock would take longer
     // than the items.
     const bool tracing = job_.trace != nullptr;
-    const bool scaled = tracing && Ticket::KindOf(ticket) != Ticket::Stretches &&
-                        Ticket::KindOf(ticket) != Ticket::Commits;
+    const bool scaled = tracing && (Ticket::KindOf(ticket) == Ticket::Neighbours ||
+                                    Ticket::KindOf(ticket) == Ticket::Random);
     const auto wallStart = scaled ? Clock::now() : Clock::time_point{};
     const double processorStart = scaled ? ThreadProcessorMicros() : 0;
     std::vector<std::int64_t> done;  // when tracing: reported together once scaled
@@ -314,18 +321,25 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
 }
 
 float& ParallelFill::ItemMicros(Ticket::Kind kind, std::int64_t item) {
-    if (kind == Ticket::Stretches || kind == Ticket::Commits)
+    if (kind == Ticket::Stretches || kind == Ticket::Commits || kind == Ticket::Walks)
         return sharedMicros_[static_cast<std::size_t>(item)];
     return slots_[static_cast<std::size_t>(roundFirst_ + item)].micros[kind];
 }
 
 void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
-    if (kind == Ticket::Stretches || kind == Ticket::Commits) {
+    if (kind == Ticket::Stretches || kind == Ticket::Commits || kind == Ticket::Walks) {
         const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
-        if (kind == Ticket::Stretches)
+        if (kind == Ticket::Stretches) {
             ScoreStretch(item);
-        else
+        } else if (kind == Ticket::Commits) {
             CommitChunk(item);
+        } else {
+            const std::int64_t k = unfinishedWalks_[static_cast<std::size_t>(item)];
+            Slot& slot = slots_[static_cast<std::size_t>(k)];
+            slot.walked =
+                engine_.SearchNeighbours(static_cast<std::int32_t>(begin_ + k), slot.search);
+            slot.neighbourBest = slot.search.best;
+        }
         if (job_.trace != nullptr) ItemMicros(kind, item) = MicrosSince(start);
         return;
     }
@@ -338,7 +352,7 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
         slot.committed = false;
         slot.neighbourBest = slot.search.best;
         slot.micros[Ticket::Random] = 0;
-    } else if (slot.walked) {
+    } else {
         FindEarlierEntriesWithinReach(k);
         // A search that will be done again at its commit needs no random phase now.
         if (!slot.readsEarlier) {
@@ -373,13 +387,13 @@ void ParallelFill::CommitChunk(std::int64_t item) {
     }
 }
 
-void ParallelFill::RunCommitRound(Ticket::Kind kind, std::int64_t count) {
+void ParallelFill::RunExtraRound(Ticket::Kind kind, std::int64_t count) {
     const bool tracing = job_.trace != nullptr;
     const auto start = tracing ? Clock::now() : Clock::time_point{};
     RunRound(kind, 0, count);
     if (tracing) {
-        commitRoundsWallMicros_ += MicrosSince(start);
-        commitRoundsTrace_.emplace_back(sharedMicros_.begin(), sharedMicros_.begin() + count);
+        extraRoundsWallMicros_ += MicrosSince(start);
+        extraRoundsTrace_.emplace_back(sharedMicros_.begin(), sharedMicros_.begin() + count);
     }
 }
 
@@ -412,6 +426,9 @@ void ParallelFill::RunBatches() {
         cells_.File({engine_.markedPoints.data() + begin_, static_cast<std::size_t>(count)});
         alone.Stop();
         RunRound(Ticket::Neighbours, 0, count);
+        alone.Start();
+        FinishWalks(count);
+        alone.Stop();
         // The random phases, and again for the rest of the batch whenever the generator's state
         // at an entry turns out other than planned.
         for (std::int64_t from = 0;;) {
@@ -428,7 +445,7 @@ void ParallelFill::RunBatches() {
             job_.stats.searchesDiscarded += count - from;
         }
         ++job_.stats.batches;
-        if (job_.trace != nullptr) Record(alone.Micros(commitRoundsWallMicros_));
+        if (job_.trace != nullptr) Record(alone.Micros(extraRoundsWallMicros_));
         if (stopped_) return;
     }
 }
@@ -472,19 +489,19 @@ void ParallelFill::Record(float aloneMicros) {
     }
     batch.aloneMicros = aloneMicros;
     batch.writeBackMicros = std::exchange(writeBackMicros_, 0.0f);
-    batch.commitRoundMicros = std::move(commitRoundsTrace_);
-    commitRoundsTrace_.clear();
-    commitRoundsWallMicros_ = 0;
+    batch.extraRoundMicros = std::move(extraRoundsTrace_);
+    extraRoundsTrace_.clear();
+    extraRoundsWallMicros_ = 0;
 }
 
-// Every random phase draws 1000 values unless the neighbours already gave a perfect score; an
-// entry whose walk could not finish is assumed to draw them as well.
+// Every random phase draws 1000 values unless the neighbours already gave a perfect score (an
+// entry to be searched again may turn out otherwise: its commit finds out).
 void ParallelFill::PlanDraws(std::int64_t from) {
     std::uint32_t state = randomState_;
     for (std::int64_t k = from; k < end_ - begin_; ++k) {
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         slot.plannedStart = state;
-        if (!slot.walked || slot.neighbourBest.score != 0) state = kRandomPhaseJump.Apply(state);
+        if (slot.neighbourBest.score != 0) state = kRandomPhaseJump.Apply(state);
     }
 }
 
@@ -500,7 +517,7 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
         }
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         if (slot.plannedStart != state) break;  // an earlier random phase ended early
-        if (!slot.walked || slot.readsEarlier) {
+        if (slot.readsEarlier) {
             PrefetchNextSearchAgain(k);
             CommitNearEntries(k);
             SearchAgainNow(k, state);
@@ -511,7 +528,7 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
     }
     // The rest read nothing another entry of the batch writes: committed on all threads.
     commitEnd_ = k;
-    if (k > 0) RunCommitRound(Ticket::Commits, (k + kCommitChunk - 1) / kCommitChunk);
+    if (k > 0) RunExtraRound(Ticket::Commits, (k + kCommitChunk - 1) / kCommitChunk);
     committedEnd_ = begin_ + k;
     job_.stats.entriesFilled = committedEnd_;
     randomState_ = state;
@@ -522,7 +539,7 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
 void ParallelFill::PrefetchNextSearchAgain(std::int64_t k) {
     for (std::int64_t next = k + 1; next < end_ - begin_; ++next) {
         const Slot& slot = slots_[static_cast<std::size_t>(next)];
-        if (!slot.walked || !slot.readsEarlier) continue;
+        if (!slot.readsEarlier) continue;
         engine_.PrefetchNeighbours(slot.search);
         engine_.PrefetchCommit(slot.search);
         const std::int32_t near =
@@ -534,6 +551,16 @@ void ParallelFill::PrefetchNextSearchAgain(std::int64_t k) {
     }
 }
 
+void ParallelFill::FinishWalks(std::int64_t count) {
+    for (;;) {
+        unfinishedWalks_.clear();
+        for (std::int64_t k = 0; k < count; ++k)
+            if (!slots_[static_cast<std::size_t>(k)].walked) unfinishedWalks_.push_back(k);
+        if (unfinishedWalks_.empty() || !engine_.offsetList.Extend()) return;
+        RunExtraRound(Ticket::Walks, static_cast<std::int64_t>(unfinishedWalks_.size()));
+    }
+}
+
 void ParallelFill::CommitEntry(std::int64_t k) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     engine_.CommitSearch(slot.search);
@@ -542,7 +569,7 @@ void ParallelFill::CommitEntry(std::int64_t k) {
 
 void ParallelFill::CommitNearEntries(std::int64_t k) {
     const Slot& slot = slots_[static_cast<std::size_t>(k)];
-    if (slot.walked && slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
+    if (slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
         for (std::int32_t j = 0; j < slot.nearCount; ++j) {
             const std::int32_t e = slot.near[static_cast<std::size_t>(j)];
             if (!slots_[static_cast<std::size_t>(e)].committed) CommitEntry(e);
@@ -554,24 +581,20 @@ void ParallelFill::CommitNearEntries(std::int64_t k) {
         if (!slots_[static_cast<std::size_t>(e)].committed) CommitEntry(e);
 }
 
-// A finished walk is brought up to date with the batch's entries committed before this one (those
-// within its reach, when they are few); an unfinished one is walked again, generating offsets as
-// it needs. The random phase is shared out.
+// The walk is brought up to date with the batch's entries committed before this one (those within
+// its reach, when they are few); the random phase is shared out.
 void ParallelFill::SearchAgainNow(std::int64_t k, std::uint32_t state) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     EntrySearch& search = slot.search;
-    if (slot.walked && slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
+    if (slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
         std::array<GridPoint, std::tuple_size_v<decltype(slot.near)>> filled;
         for (std::int32_t j = 0; j < slot.nearCount; ++j)
             filled[static_cast<std::size_t>(j)] = engine_.markedPoints[static_cast<std::size_t>(
                 begin_ + slot.near[static_cast<std::size_t>(j)])];
         engine_.WalkAgain(search, {filled.data(), static_cast<std::size_t>(slot.nearCount)});
-    } else if (slot.walked) {
+    } else {
         const auto filled = engine_.markedPoints.begin() + begin_;
         engine_.WalkAgain(search, {filled, filled + k});
-    } else {
-        const auto index = static_cast<std::int32_t>(search.index);
-        while (!engine_.WalkNeighbourhood(index, search)) engine_.offsetList.Extend();
     }
     engine_.ReadNeighbours(search);
     engine_.ScoreNeighbourProposals(search);
@@ -581,7 +604,7 @@ void ParallelFill::SearchAgainNow(std::int64_t k, std::uint32_t state) {
     }
     again_.slot = &slot;
     again_.state = state;
-    RunCommitRound(Ticket::Stretches, static_cast<std::int64_t>(again_.stretches.size()));
+    RunExtraRound(Ticket::Stretches, static_cast<std::int64_t>(again_.stretches.size()));
     FillEngine::FinishRandomPhase(search, state, again_.stretches);
 }
 

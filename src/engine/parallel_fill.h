@@ -19,9 +19,10 @@ struct FillTrace {
         // The progress write-back done while the batch was searched (it starts with the batch;
         // the commits wait for it), 0 when there was none.
         float writeBackMicros = 0;
-        // The rounds handed out during the commits: each search done again at its commit (the
-        // stretches of its random phase) and the commits themselves, shared out.
-        std::vector<std::vector<float>> commitRoundMicros;
+        // The rounds handed out besides the two: the walks searched again once more offsets
+        // were generated, each search done again at its commit (the stretches of its random
+        // phase) and the commits themselves, shared out.
+        std::vector<std::vector<float>> extraRoundMicros;
     };
     std::vector<Batch> batches;
     // When above 0, batches are made as large as for this many threads whatever the job's count,
