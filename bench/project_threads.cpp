@@ -247,6 +247,10 @@ int Main(const Options& options) {
                 aside[threads] = 100.0 * m.stats.searchesDiscarded / entries;
                 const Projection p = Project(trace, threads);
                 const double seconds = setup + p.loopSeconds;
+                if (std::getenv("VELMORA_PROJECT_DETAIL") != nullptr)
+                    std::fprintf(stderr,
+                                 "  %d threads: setup %.3fs, one thread %.3fs, speed-up %.2f\n",
+                                 threads, setup, oneProcessor, oneProcessor / seconds);
                 replays.push_back({oneProcessor / seconds, oneProcessor, seconds,
                                    setup + Project(trace, here).loopSeconds, p.idleShare});
             }

@@ -557,6 +557,8 @@ void ParallelFill::FinishWalks(std::int64_t count) {
         for (std::int64_t k = 0; k < count; ++k)
             if (!slots_[static_cast<std::size_t>(k)].walked) unfinishedWalks_.push_back(k);
         if (unfinishedWalks_.empty() || !engine_.offsetList.Extend()) return;
+        // Walks deep inside a large hole reach far: two bands at once halve the rounds.
+        engine_.offsetList.Extend();
         RunExtraRound(Ticket::Walks, static_cast<std::int64_t>(unfinishedWalks_.size()));
     }
 }
