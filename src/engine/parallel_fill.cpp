@@ -115,6 +115,8 @@ class Ticket {
         return static_cast<Kind>((t >> kKindShift) & 7u);
     }
     static constexpr bool HasWork(std::uint64_t t) { return Item(t) < Count(t); }
+    // The short rounds besides a batch's two (neighbours, random phases).
+    static constexpr bool IsExtra(Kind kind) { return kind != Neighbours && kind != Random; }
 
     // Items per round at most, and claims beyond them (one per waiting thread) still fit.
     static constexpr std::int64_t kMostItems = (std::int64_t{1} << 20) - 1;
@@ -290,11 +292,9 @@ void ParallelFill::Help() {
 std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
     // When tracing, the items' wall times are scaled to the processor time this thread had
     // meanwhile, so that time the system gave to other programs does not count as work; not for
-    // the short rounds during the commits, where reading the processor clock would take longer
-    // than the items.
+    // the short extra rounds, where reading the processor clock would take longer than the items.
     const bool tracing = job_.trace != nullptr;
-    const bool scaled = tracing && (Ticket::KindOf(ticket) == Ticket::Neighbours ||
-                                    Ticket::KindOf(ticket) == Ticket::Random);
+    const bool scaled = tracing && !Ticket::IsExtra(Ticket::KindOf(ticket));
     const auto wallStart = scaled ? Clock::now() : Clock::time_point{};
     const double processorStart = scaled ? ThreadProcessorMicros() : 0;
     std::vector<std::int64_t> done;  // when tracing: reported together once scaled
@@ -321,13 +321,12 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
 }
 
 float& ParallelFill::ItemMicros(Ticket::Kind kind, std::int64_t item) {
-    if (kind == Ticket::Stretches || kind == Ticket::Commits || kind == Ticket::Walks)
-        return sharedMicros_[static_cast<std::size_t>(item)];
+    if (Ticket::IsExtra(kind)) return sharedMicros_[static_cast<std::size_t>(item)];
     return slots_[static_cast<std::size_t>(roundFirst_ + item)].micros[kind];
 }
 
 void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
-    if (kind == Ticket::Stretches || kind == Ticket::Commits || kind == Ticket::Walks) {
+    if (Ticket::IsExtra(kind)) {
         const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
         if (kind == Ticket::Stretches) {
             ScoreStretch(item);
