@@ -35,8 +35,6 @@ bool FillEngine::WalkNeighbourhood(std::int32_t index, EntrySearch& search) cons
     const GridPoint target = markedPoints[static_cast<std::size_t>(index)];
     search.index = index;
     search.target = target;
-    const std::int32_t width = statusGrid.width();
-    const std::int32_t height = statusGrid.height();
     const std::span<const GridPoint> offsets = offsetList.Generated();
     // The list starts with (0, 0): the target, which its own search makes known, comes first.
     std::int32_t found = 0;
@@ -47,13 +45,9 @@ bool FillEngine::WalkNeighbourhood(std::int32_t index, EntrySearch& search) cons
             break;
         }
         const GridPoint offset = offsets[i];
-        const GridPoint p = target + offset;
-        if (static_cast<std::uint32_t>(p.x) >= static_cast<std::uint32_t>(width) ||
-            static_cast<std::uint32_t>(p.y) >= static_cast<std::uint32_t>(height) ||
-            *known_.At(p) == 0)
-            continue;
         search.offsets[static_cast<std::size_t>(found)] = offset;
-        if (++found == ProbeSet::kCapacity) break;
+        found += KnownAt(target + offset);
+        if (found == ProbeSet::kCapacity) break;
     }
     search.probes.count = found;
     search.reachSquare =
@@ -200,6 +194,28 @@ void FillEngine::PrefetchNeighbours(const EntrySearch& search) const {
         const GridPoint p = search.target + search.offsets[static_cast<std::size_t>(j)];
         __builtin_prefetch(statusGrid.At(p));
         __builtin_prefetch(workGrid.At(p));
+    }
+}
+
+void FillEngine::PrefetchEntry(std::int64_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= markedPoints.size()) return;
+    // The nearest offsets of a walk lie within two rows and columns of the target.
+    constexpr std::int32_t kReach = 2;
+    const GridPoint target = markedPoints[static_cast<std::size_t>(index)];
+    const std::int32_t left = std::max(target.x - kReach, 0);
+    const std::int32_t right = std::min(target.x + kReach, statusGrid.width() - 1);
+    const std::int32_t top = std::max(target.y - kReach, 0);
+    const std::int32_t bottom = std::min(target.y + kReach, statusGrid.height() - 1);
+    for (std::int32_t y = top; y <= bottom; ++y) {
+        if (known_.width() == statusGrid.width()) {
+            __builtin_prefetch(known_.At({left, y}));
+            __builtin_prefetch(known_.At({right, y}));
+        }
+        __builtin_prefetch(workGrid.At({left, y}));
+        __builtin_prefetch(workGrid.At({right, y}) + 2);
+        __builtin_prefetch(statusGrid.At({left, y}));
+        __builtin_prefetch(statusGrid.At({target.x, y}));
+        __builtin_prefetch(statusGrid.At({right, y}) + 1);
     }
 }
 

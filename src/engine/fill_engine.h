@@ -138,6 +138,10 @@ class FillEngine {
     void CommitSearch(const EntrySearch& search);
     // Starts fetching what CommitSearch will read and write.
     void PrefetchCommit(const EntrySearch& search) const;
+    // Starts fetching the grids around fill-order entry `index` (when there is one) that its walk
+    // and its neighbours' proposals read first: the fill order jumps about the work area, so each
+    // entry's neighbourhood is far from the last one's.
+    void PrefetchEntry(std::int64_t index) const;
 
     [[nodiscard]] const NeighbourSet& neighbours() const { return *neighbours_; }
     [[nodiscard]] const BestMatch& bestMatch() const { return bestMatch_; }
@@ -163,6 +167,15 @@ class FillEngine {
     void ScoreRandomCandidatesBounded(const GridPoint* offsets, const ProbeSet& probes,
                                       RandomGenerator& generator, BestMatch& best,
                                       int candidates = kRandomCandidates) const;
+    // 1 when `p` lies in the work area and is known, else 0, from the dense flags and without a
+    // branch: in the first pass whether a pixel is known is a coin toss.
+    [[nodiscard]] std::int32_t KnownAt(GridPoint p) const {
+        const bool inside =
+            static_cast<std::uint32_t>(p.x) < static_cast<std::uint32_t>(known_.width()) &&
+            static_cast<std::uint32_t>(p.y) < static_cast<std::uint32_t>(known_.height());
+        const GridPoint at = inside ? p : GridPoint{};
+        return *known_.At(at) & static_cast<std::int32_t>(inside);
+    }
     [[nodiscard]] bool IsUsableSource(GridPoint p) const {
         return sourceGrid.Contains(p) && *sourceMaskGrid.At(p) != 0;
     }

@@ -255,21 +255,17 @@ class Avx512Search {
         const std::int32_t bound = best_ < kSumLimit ? best_ : kSumLimit;
         const __mmask16 alive =
             _mm512_mask_cmplt_epi32_mask(inUse, packed, _mm512_set1_epi32(bound << kOrderBits));
-        if (alive == 0) return;
         if (next < stepCount_) {
+            // Without a branch on the survivors: whether any survive is a coin toss.
             Queue& queue = queues_[next];
             _mm512_storeu_si512(queue.position + queue.size,
                                 _mm512_maskz_compress_epi32(alive, position));
             _mm512_storeu_si512(queue.packed + queue.size,
                                 _mm512_maskz_compress_epi32(alive, packed));
-            const int added = __builtin_popcount(alive);
-            if (in_.prefetch) {
-                for (int k = queue.size; k < queue.size + added; ++k)
-                    __builtin_prefetch(in_.pixels + queue.position[k] + steps_[next].delta);
-            }
-            queue.size += added;
+            queue.size += __builtin_popcount(alive);
             return;
         }
+        if (alive == 0) return;
         alignas(64) std::int32_t completed[kLanes];
         _mm512_store_si512(completed, packed);
         for (unsigned bits = alive; bits != 0; bits &= bits - 1) {
