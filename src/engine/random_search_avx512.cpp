@@ -208,7 +208,11 @@ class Avx512Search {
     // The positions of sixteen drawn candidates; with prefetching, the line of each one's first
     // step is asked for as well.
     VELMORA_AVX512 void ReadPositions(__m512i index, std::int32_t* position) const {
-        _mm512_store_si512(position, _mm512_i32gather_epi32(index, in_.positions, 4));
+        // One load each rather than a gather: a gather completes only when all sixteen lines
+        // have arrived, and holds up everything after it until then.
+        alignas(64) std::int32_t lanes[kLanes];
+        _mm512_store_si512(lanes, index);
+        for (int k = 0; k < kLanes; ++k) position[k] = in_.positions[lanes[k]];
         if (!in_.prefetch) return;
         for (int k = 0; k < kLanes; ++k)
             __builtin_prefetch(in_.pixels + position[k] + steps_[0].delta);
