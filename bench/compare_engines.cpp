@@ -4,8 +4,9 @@
 // one thread), time per fill-order entry and peak heap.
 //
 // With --threads it compares the production engine on several thread counts instead: wall times
-// side by side, peak heap and identical pictures. --big adds the photograph at 24 and 48
-// megapixels.
+// side by side, peak heap and identical pictures; unless --no-reference, the straightforward
+// engine takes its turn as well (on the wall clock, one thread) and its time is set against the
+// last count's. --big adds the photograph at 24 and 48 megapixels.
 //
 // usage: velmora-bench-compare [--quick] [--only TEXT] [--kernel portable|avx2|avx512]
 //                              [--no-reference] [--repeat N] [--threads N,N...] [--big]
@@ -228,15 +229,19 @@ int MainThreads(const Options& options) {
     std::printf("| case | picture | entries |");
     for (const int t : options.threads) std::printf(" %d thr s |", t);
     std::printf(" %d / %d |", options.threads.front(), options.threads.back());
+    if (options.reference)
+        std::printf(" reference s | reference / %d thr |", options.threads.back());
     for (const int t : options.threads) std::printf(" %d thr peak MB |", t);
     std::printf(" memory ratio | identical |\n|---|---|---:|");
-    for (std::size_t i = 0; i < 2 * options.threads.size() + 2; ++i) std::printf("---:|");
+    const std::size_t columns = 2 * options.threads.size() + 2 + (options.reference ? 2 : 0);
+    for (std::size_t i = 0; i < columns; ++i) std::printf("---:|");
     std::printf("---|\n");
     bool allIdentical = true;
     for (const BenchCase& c : CollectCases(options)) {
         if (c.picture == nullptr || c.group == "conformance") continue;
         const CaseInputs inputs = BuildInputs(c);
         std::vector<RunResult> best(options.threads.size());
+        RunResult reference;  // the straightforward engine, on the wall clock as well
         for (int r = 0; r < options.repeat; ++r) {
             for (std::size_t i = 0; i < options.threads.size(); ++i) {
                 double start = 0;
@@ -249,11 +254,23 @@ int MainThreads(const Options& options) {
                 next.seconds = WallSeconds() - start;
                 if (r == 0 || next.seconds < best[i].seconds) best[i] = std::move(next);
             }
+            if (!options.reference) continue;
+            double start = 0;
+            RunResult next = Run(c, inputs, [&](FillJob& job) {
+                reference::ReferenceFillEngine engine;
+                start = WallSeconds();
+                reference::RunReferenceFillJob(engine, job);
+            });
+            next.seconds = WallSeconds() - start;
+            if (r == 0 || next.seconds < reference.seconds) reference = std::move(next);
         }
         bool identical = true;
         for (const RunResult& r : best)
             identical = identical && SamePixels(r.picture, best.front().picture) &&
                         r.entries == best.front().entries;
+        if (options.reference)
+            identical = identical && SamePixels(reference.picture, best.front().picture) &&
+                        reference.entries == best.front().entries;
         allIdentical = allIdentical && identical;
         const double picture = static_cast<double>(c.picture->size());
         double worst = 0;
@@ -264,11 +281,16 @@ int MainThreads(const Options& options) {
                     c.picture->height(), static_cast<long long>(best.front().entries));
         for (const RunResult& r : best) std::printf(" %.3f |", r.seconds);
         std::printf(" %.2f |", best.front().seconds / best.back().seconds);
+        if (options.reference)
+            std::printf(" %.3f | %.2f |", reference.seconds,
+                        reference.seconds / best.back().seconds);
         for (const RunResult& r : best) std::printf(" %.1f |", Megabytes(r.peakBytes));
         std::printf(" %.2f | %s |\n", worst, identical ? "yes" : "NO");
         std::fflush(stdout);
     }
-    std::printf("\nevery thread count gave the same picture: %s\n", allIdentical ? "yes" : "NO");
+    std::printf("\nevery thread count%s gave the same picture: %s\n",
+                options.reference ? " and the straightforward engine" : "",
+                allIdentical ? "yes" : "NO");
     return allIdentical ? 0 : 1;
 }
 
