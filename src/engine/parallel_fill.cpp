@@ -34,6 +34,8 @@ constexpr std::int64_t kCommitLookAhead = 8;
 
 // Entries per item when the commits are shared out.
 constexpr std::int64_t kCommitChunk = 32;
+// Entries a neighbour-search item takes.
+constexpr std::int64_t kNeighbourRun = 4;
 
 constexpr RandomJump kRandomPhaseJump = RandomJump::Of(2 * kRandomCandidates);
 
@@ -190,6 +192,8 @@ class ParallelFill {
     // as last seen.
     std::uint64_t WorkOn(std::uint64_t ticket);
     void DoItem(Ticket::Kind kind, std::int64_t item);
+    void SearchEntryNeighbours(std::int64_t k);
+    void ScaleItemMicros(Ticket::Kind kind, std::int64_t item, float share);
     void ScoreStretch(std::int64_t item);
     void CommitChunk(std::int64_t item);
     // Hands out a round besides the batch's two (walks, stretches, commits) from within a piece
@@ -244,8 +248,10 @@ class ParallelFill {
     float writeBackMicros_ = 0;  // when tracing
 
     std::uint64_t round_ = 0;
-    std::atomic<std::uint64_t> ticket_{Ticket::Make(0, Ticket::Neighbours, 0)};
-    std::atomic<std::int64_t> done_{0};  // items of the current round finished
+    // Each on a cache line of its own: every claim writes the ticket, every finished run of
+    // claims the count.
+    alignas(64) std::atomic<std::uint64_t> ticket_{Ticket::Make(0, Ticket::Neighbours, 0)};
+    alignas(64) std::atomic<std::int64_t> done_{0};  // items of the current round finished
 };
 
 void ParallelFill::Run() {
@@ -297,32 +303,55 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
     const bool scaled = tracing && !Ticket::IsExtra(Ticket::KindOf(ticket));
     const auto wallStart = scaled ? Clock::now() : Clock::time_point{};
     const double processorStart = scaled ? ThreadProcessorMicros() : 0;
-    std::vector<std::int64_t> done;  // when tracing: reported together once scaled
+    // The items done are counted once, when the round has no more to claim: the round cannot
+    // end (nor the next one start) before they are, so they all belong to this round, and the
+    // count's cache line moves between the threads once per run of claims, not per item.
+    std::int64_t doneCount = 0;
+    std::vector<std::int64_t> done;  // when tracing: their times are scaled together
     Ticket::Kind kind = Ticket::KindOf(ticket);
     while (Ticket::HasWork(ticket)) {
         ticket = ticket_.fetch_add(1, std::memory_order_acq_rel);
         if (!Ticket::HasWork(ticket)) break;
         kind = Ticket::KindOf(ticket);
         DoItem(kind, Ticket::Item(ticket));
-        if (tracing)
-            done.push_back(Ticket::Item(ticket));
-        else
-            done_.fetch_add(1, std::memory_order_release);
+        ++doneCount;
+        if (tracing) done.push_back(Ticket::Item(ticket));
         ++ticket;
     }
     if (!done.empty()) {
         const double wall = scaled ? MicrosSince(wallStart) : 0;
         const double share =
             wall > 0 ? std::min((ThreadProcessorMicros() - processorStart) / wall, 1.0) : 1.0;
-        for (const std::int64_t item : done) ItemMicros(kind, item) *= static_cast<float>(share);
-        done_.fetch_add(static_cast<std::int64_t>(done.size()), std::memory_order_release);
+        for (const std::int64_t item : done) ScaleItemMicros(kind, item, static_cast<float>(share));
     }
+    if (doneCount > 0) done_.fetch_add(doneCount, std::memory_order_release);
     return ticket_.load(std::memory_order_acquire);
+}
+
+void ParallelFill::ScaleItemMicros(Ticket::Kind kind, std::int64_t item, float share) {
+    if (kind != Ticket::Neighbours) {
+        ItemMicros(kind, item) *= share;
+        return;
+    }
+    const std::int64_t first = item * kNeighbourRun;
+    const std::int64_t end = std::min(first + kNeighbourRun, end_ - begin_);
+    for (std::int64_t k = first; k < end; ++k)
+        slots_[static_cast<std::size_t>(k)].micros[Ticket::Neighbours] *= share;
 }
 
 float& ParallelFill::ItemMicros(Ticket::Kind kind, std::int64_t item) {
     if (Ticket::IsExtra(kind)) return sharedMicros_[static_cast<std::size_t>(item)];
     return slots_[static_cast<std::size_t>(roundFirst_ + item)].micros[kind];
+}
+
+void ParallelFill::SearchEntryNeighbours(std::int64_t k) {
+    Slot& slot = slots_[static_cast<std::size_t>(k)];
+    const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+    slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(begin_ + k), slot.search);
+    slot.committed = false;
+    slot.neighbourBest = slot.search.best;
+    slot.micros[Ticket::Random] = 0;
+    if (job_.trace != nullptr) slot.micros[Ticket::Neighbours] = MicrosSince(start);
 }
 
 void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
@@ -342,26 +371,28 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
         if (job_.trace != nullptr) ItemMicros(kind, item) = MicrosSince(start);
         return;
     }
+    if (kind == Ticket::Neighbours) {
+        // A run of entries an item: their neighbourhoods are fetched one entry ahead.
+        const std::int64_t first = item * kNeighbourRun;
+        const std::int64_t end = std::min(first + kNeighbourRun, end_ - begin_);
+        for (std::int64_t k = first; k < end; ++k) {
+            if (k + 1 < end) engine_.PrefetchEntry(begin_ + k + 1);
+            SearchEntryNeighbours(k);
+        }
+        return;
+    }
     const std::int64_t k = roundFirst_ + item;
     Slot& slot = slots_[static_cast<std::size_t>(k)];
-    const std::int64_t index = begin_ + k;
     const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
-    if (kind == Ticket::Neighbours) {
-        slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(index), slot.search);
-        slot.committed = false;
-        slot.neighbourBest = slot.search.best;
-        slot.micros[Ticket::Random] = 0;
-    } else {
-        FindEarlierEntriesWithinReach(k);
-        // A search that will be done again at its commit needs no random phase now.
-        if (!slot.readsEarlier) {
-            slot.search.best = slot.neighbourBest;
-            engine_.SearchRandom(slot.search, slot.plannedStart);
-        }
+    // The random phase.
+    FindEarlierEntriesWithinReach(k);
+    // A search that will be done again at its commit needs no random phase now.
+    if (!slot.readsEarlier) {
+        slot.search.best = slot.neighbourBest;
+        engine_.SearchRandom(slot.search, slot.plannedStart);
     }
     // A random phase run again adds to the first (the replay schedules them as one).
-    if (job_.trace != nullptr)
-        slot.micros[kind] = MicrosSince(start) + (kind == Ticket::Random ? slot.micros[kind] : 0);
+    if (job_.trace != nullptr) slot.micros[kind] = MicrosSince(start) + slot.micros[kind];
 }
 
 void ParallelFill::ScoreStretch(std::int64_t item) {
@@ -424,7 +455,7 @@ void ParallelFill::RunBatches() {
         if (i % step == 0) OfferWriteBack();
         cells_.File({engine_.markedPoints.data() + begin_, static_cast<std::size_t>(count)});
         alone.Stop();
-        RunRound(Ticket::Neighbours, 0, count);
+        RunRound(Ticket::Neighbours, 0, (count + kNeighbourRun - 1) / kNeighbourRun);
         alone.Start();
         FinishWalks(count);
         alone.Stop();
@@ -483,7 +514,8 @@ void ParallelFill::Record(float aloneMicros) {
     FillTrace::Batch& batch = job_.trace->batches.emplace_back();
     for (std::int64_t k = 0; k < end_ - begin_; ++k) {
         const Slot& slot = slots_[static_cast<std::size_t>(k)];
-        batch.neighbourMicros.push_back(slot.micros[Ticket::Neighbours]);
+        if (k % kNeighbourRun == 0) batch.neighbourMicros.push_back(0);
+        batch.neighbourMicros.back() += slot.micros[Ticket::Neighbours];
         batch.randomMicros.push_back(slot.micros[Ticket::Random]);
     }
     batch.aloneMicros = aloneMicros;

@@ -7,10 +7,10 @@
 namespace velmora {
 
 // How long each piece of a parallel fill took, for the benchmark that projects its speed to more
-// processors: per batch, each entry's neighbour search and random phase (on whichever thread ran
-// it), the pieces of each search done again at a commit, and the time the calling thread spent
-// alone (planning the draws, committing, bringing the walks of searches done again up to date)
-// and the progress write-backs.
+// processors: per batch, the neighbour searches of each item (a few entries each), each entry's
+// random phase (on whichever thread ran them), the pieces of each search done again at a commit,
+// and the time the calling thread spent alone (planning the draws, committing, bringing the walks
+// of searches done again up to date) and the progress write-backs.
 struct FillTrace {
     struct Batch {
         std::vector<float> neighbourMicros;
