@@ -51,6 +51,22 @@ double ThreadProcessorMicros() {
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) * 1e-3;
 }
 
+// One turn of a wait for another thread: the first turns only pause the processor briefly (the
+// waits between rounds are mostly a microsecond or two, shorter than a trip through the system),
+// later ones give the processor up, so that more threads than processors still make progress.
+void Pause(int turn) {
+    constexpr int kPausingTurns = 64;
+#if defined(__x86_64__) || defined(__i386__)
+    if (turn < kPausingTurns) {
+        __builtin_ia32_pause();
+        return;
+    }
+#else
+    (void)turn;
+#endif
+    std::this_thread::yield();
+}
+
 std::int64_t SquaredLength(GridPoint o) {
     return std::int64_t{o.x} * o.x + std::int64_t{o.y} * o.y;
 }
@@ -289,7 +305,7 @@ void ParallelFill::Help() {
         // Idle: look again for a while (rounds follow each other within microseconds), then
         // sleep until the word changes.
         for (int spin = 0; spin < 2000 && seen == ticket_.load(std::memory_order_acquire); ++spin)
-            std::this_thread::yield();
+            Pause(spin);
         ticket_.wait(seen, std::memory_order_acquire);
         seen = ticket_.load(std::memory_order_acquire);
     }
@@ -435,7 +451,7 @@ void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t 
     ticket_.notify_all();
     WorkOn(ticket);
     // What is left are items that other threads claimed and are still working on.
-    while (done_.load(std::memory_order_acquire) != count) std::this_thread::yield();
+    for (int spin = 0; done_.load(std::memory_order_acquire) != count; ++spin) Pause(spin);
 }
 
 void ParallelFill::RunBatches() {
@@ -502,7 +518,7 @@ void ParallelFill::TakeWriteBack() {
 bool ParallelFill::FinishWriteBack() {
     if (writeBack_.load(std::memory_order_acquire) == NoWriteBack) return true;
     TakeWriteBack();
-    while (writeBack_.load(std::memory_order_acquire) != Written) std::this_thread::yield();
+    for (int spin = 0; writeBack_.load(std::memory_order_acquire) != Written; ++spin) Pause(spin);
     writeBack_.store(NoWriteBack, std::memory_order_relaxed);
     if (writeBackFailed_) return false;
     ++job_.stats.progressReports;
