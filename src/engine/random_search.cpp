@@ -73,16 +73,7 @@ void RandomSearchPortable(const RandomSearchInput& in, RandomSearchState& state)
 int PlanSearchSteps(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCapacity>& steps) {
     int count = 0;
     const auto add = [&](int first, int second, bool adjacent) {
-        SearchStep& step = steps[static_cast<std::size_t>(count++)];
-        step = {};
-        step.delta = probes.delta[static_cast<std::size_t>(first)];
-        step.colour = probes.colour[static_cast<std::size_t>(first)];
-        step.paired = second >= 0;
-        step.adjacent = adjacent;
-        if (second >= 0) {
-            step.secondDelta = probes.delta[static_cast<std::size_t>(second)];
-            step.secondColour = probes.colour[static_cast<std::size_t>(second)];
-        }
+        steps[static_cast<std::size_t>(count++)] = MakeSearchStep(probes, first, second, adjacent);
     };
     std::array<bool, ProbeSet::kCapacity> used{};
     int single = -1;

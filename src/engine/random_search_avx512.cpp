@@ -120,8 +120,40 @@ class Avx512Search {
         return kChunkJumps[2 * kLanes].Apply(chunkState);
     }
 
-    void PlanSteps(const ProbeSet& probes) {
-        stepCount_ = PlanSearchSteps(probes, steps_);
+    // The plan PlanSearchSteps makes, with each neighbour's partner found by one comparison of
+    // all offsets at once.
+    VELMORA_AVX512 void PlanSteps(const ProbeSet& probes) {
+        stepCount_ = 0;
+        const auto add = [&](int first, int second, bool adjacent) {
+            steps_[static_cast<std::size_t>(stepCount_++)] =
+                MakeSearchStep(probes, first, second, adjacent);
+        };
+        const auto inUse = static_cast<__mmask16>((1u << probes.count) - 1u);
+        const __m512i deltas = _mm512_maskz_loadu_epi32(inUse, probes.delta.data());
+        unsigned open = inUse;  // neighbours not in a step yet
+        int single = -1;
+        while (open != 0) {
+            const int j = __builtin_ctz(open);
+            open &= open - 1;
+            const std::int32_t delta = probes.delta[static_cast<std::size_t>(j)];
+            const unsigned partners =
+                open & (_mm512_cmpeq_epi32_mask(deltas, _mm512_set1_epi32(delta + 1)) |
+                        _mm512_cmpeq_epi32_mask(deltas, _mm512_set1_epi32(delta - 1)));
+            if (partners == 0) {
+                if (single < 0) {
+                    single = j;
+                    continue;
+                }
+                add(single, j, false);
+                single = -1;
+                continue;
+            }
+            const int partner = __builtin_ctz(partners);
+            open &= ~(1u << partner);
+            const bool partnerFirst = probes.delta[static_cast<std::size_t>(partner)] < delta;
+            add(partnerFirst ? partner : j, partnerFirst ? j : partner, true);
+        }
+        if (single >= 0) add(single, -1, false);
         for (int s = 0; s < stepCount_; ++s) queues_[s].size = 0;
     }
 

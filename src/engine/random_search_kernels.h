@@ -44,6 +44,20 @@ struct SearchStep {
 // nearest first; the rest in twos. Returns the number of steps.
 int PlanSearchSteps(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCapacity>& steps);
 
+// The step of neighbour `first` of the probes and, unless it is -1, neighbour `second`.
+inline SearchStep MakeSearchStep(const ProbeSet& probes, int first, int second, bool adjacent) {
+    SearchStep step;
+    step.delta = probes.delta[static_cast<std::size_t>(first)];
+    step.colour = probes.colour[static_cast<std::size_t>(first)];
+    step.paired = second >= 0;
+    step.adjacent = adjacent;
+    if (second >= 0) {
+        step.secondDelta = probes.delta[static_cast<std::size_t>(second)];
+        step.secondColour = probes.colour[static_cast<std::size_t>(second)];
+    }
+    return step;
+}
+
 // Per lane k of a vector of `Lanes`: the multiplier and increment of draw 2k + 1 (the high half of
 // candidate k's index), then of draw 2k + 2 (the low half).
 template <int Lanes>
