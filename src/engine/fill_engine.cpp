@@ -117,11 +117,13 @@ void FillEngine::Synthesize(std::int32_t index) {
     ScoreNeighbourCandidates(index);
     if (bestMatch_.score != 0) ScoreRandomCandidates();
 
-    const std::uint8_t* chosen = sourceGrid.At(bestMatch_.position);
+    // From the packed words: the search has just read the chosen pixel's neighbours there, so
+    // its line is at hand, where the source grid's is not.
+    const std::uint32_t chosen = source_.At(source_.Index(bestMatch_.position));
     std::uint8_t* pixel = workGrid.At(target);
-    pixel[0] = chosen[0];
-    pixel[1] = chosen[1];
-    pixel[2] = chosen[2];
+    pixel[0] = static_cast<std::uint8_t>(chosen);
+    pixel[1] = static_cast<std::uint8_t>(chosen >> 8);
+    pixel[2] = static_cast<std::uint8_t>(chosen >> 16);
     targetStatus.filled = 1;
     targetStatus.source = bestMatch_.position;
 }
