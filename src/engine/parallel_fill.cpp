@@ -209,7 +209,6 @@ class ParallelFill {
     std::uint64_t WorkOn(std::uint64_t ticket);
     void DoItem(Ticket::Kind kind, std::int64_t item);
     void SearchEntryNeighbours(std::int64_t k);
-    void ScaleItemMicros(Ticket::Kind kind, std::int64_t item, float share);
     void ScoreStretch(std::int64_t item);
     void CommitChunk(std::int64_t item);
     // Hands out a round besides the batch's two (walks, stretches, commits) from within a piece
@@ -338,36 +337,26 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
         const double wall = scaled ? MicrosSince(wallStart) : 0;
         const double share =
             wall > 0 ? std::min((ThreadProcessorMicros() - processorStart) / wall, 1.0) : 1.0;
-        for (const std::int64_t item : done) ScaleItemMicros(kind, item, static_cast<float>(share));
+        for (const std::int64_t item : done) ItemMicros(kind, item) *= static_cast<float>(share);
     }
     if (doneCount > 0) done_.fetch_add(doneCount, std::memory_order_release);
     return ticket_.load(std::memory_order_acquire);
 }
 
-void ParallelFill::ScaleItemMicros(Ticket::Kind kind, std::int64_t item, float share) {
-    if (kind != Ticket::Neighbours) {
-        ItemMicros(kind, item) *= share;
-        return;
-    }
-    const std::int64_t first = item * kNeighbourRun;
-    const std::int64_t end = std::min(first + kNeighbourRun, end_ - begin_);
-    for (std::int64_t k = first; k < end; ++k)
-        slots_[static_cast<std::size_t>(k)].micros[Ticket::Neighbours] *= share;
-}
-
 float& ParallelFill::ItemMicros(Ticket::Kind kind, std::int64_t item) {
     if (Ticket::IsExtra(kind)) return sharedMicros_[static_cast<std::size_t>(item)];
+    // A run of neighbour searches is timed as one piece, kept by its first entry.
+    if (kind == Ticket::Neighbours)
+        return slots_[static_cast<std::size_t>(item * kNeighbourRun)].micros[kind];
     return slots_[static_cast<std::size_t>(roundFirst_ + item)].micros[kind];
 }
 
 void ParallelFill::SearchEntryNeighbours(std::int64_t k) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
-    const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
     slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(begin_ + k), slot.search);
     slot.committed = false;
     slot.neighbourBest = slot.search.best;
-    slot.micros[Ticket::Random] = 0;
-    if (job_.trace != nullptr) slot.micros[Ticket::Neighbours] = MicrosSince(start);
+    slot.micros = {};
 }
 
 void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
@@ -389,12 +378,14 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
     }
     if (kind == Ticket::Neighbours) {
         // A run of entries an item: their neighbourhoods are fetched one entry ahead.
+        const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
         const std::int64_t first = item * kNeighbourRun;
         const std::int64_t end = std::min(first + kNeighbourRun, end_ - begin_);
         for (std::int64_t k = first; k < end; ++k) {
             if (k + 1 < end) engine_.PrefetchEntry(begin_ + k + 1);
             SearchEntryNeighbours(k);
         }
+        if (job_.trace != nullptr) ItemMicros(kind, item) = MicrosSince(start);
         return;
     }
     const std::int64_t k = roundFirst_ + item;
