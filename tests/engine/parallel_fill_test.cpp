@@ -14,6 +14,7 @@
 #include "engine/bgr_image.h"
 #include "engine/fill_engine.h"
 #include "engine/fill_job.h"
+#include "engine/parallel_fill.h"
 #include "engine/reference/reference_fill_engine.h"
 #include "engine/source_pixels.h"
 #include "generated_jobs.h"
@@ -147,6 +148,39 @@ TEST(ParallelFill, DeepHolesGiveTheOneThreadPixels) {
     ExpectSameAtThreadCounts(DeepHole(3), {3, kMostThreads}, totals, false);
     EXPECT_GT(totals.redone, 0);
     EXPECT_GT(totals.redoneAfterAll, 0) << "walks that could not finish or reached many entries";
+}
+
+// A traced fill, as the projection replays it: batches as large as for 8 threads on 2, the same
+// picture, one random piece per entry, neighbour pieces for runs of entries, and every piece
+// timed.
+TEST(ParallelFill, TracedFillsRecordEveryEntryAndKeepThePixels) {
+    const Inputs in = Hole(7, 60, 50);
+    const Outcome one = RunThreads(in, 1);
+    FillTrace trace;
+    trace.batchThreads = kMostThreads;
+    const Outcome traced = testing::Run(in, [&trace](FillJob& job) {
+        FillEngine engine;
+        job.threads = 2;
+        job.trace = &trace;
+        RunFillJob(engine, job);
+        return engine.markedPoints;
+    });
+    ExpectSame(traced, one);
+    ASSERT_EQ(static_cast<std::int64_t>(trace.batches.size()), traced.stats.batches);
+    std::int64_t entries = 0;
+    double micros = 0;
+    for (const FillTrace::Batch& batch : trace.batches) {
+        const auto size = static_cast<std::int64_t>(batch.randomMicros.size());
+        entries += size;
+        EXPECT_LE(size, 2 * 48 * kMostThreads) << "no batch beyond the size for 8 threads";
+        EXPECT_GE(batch.neighbourMicros.size() * 4, batch.randomMicros.size());
+        EXPECT_LT(batch.neighbourMicros.size(), batch.randomMicros.size() / 2 + 1);
+        for (const float t : batch.neighbourMicros) micros += t;
+        for (const float t : batch.randomMicros) EXPECT_GE(t, 0.0f);
+    }
+    EXPECT_EQ(entries, traced.stats.entriesFilled);
+    EXPECT_GT(trace.batches.size(), 10u);
+    EXPECT_GT(micros, 0.0) << "the neighbour searches are timed";
 }
 
 // A long fill, whose progress steps hold many batches each: the batch that starts a step is then
