@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <new>
 #include <system_error>
@@ -19,9 +20,16 @@ namespace velmora {
 
 namespace {
 
-// Entries per thread in a batch: enough to hide the cost of the three meetings per batch, few
-// enough that a batch's entries seldom read what each other write.
-constexpr std::int64_t kBatchPerThread = 48;
+// Entries per thread in a batch: enough to hide the cost of the meetings per batch, few enough
+// that a batch's entries seldom read what each other write. The meetings cost each thread about
+// the same whatever the count, while the entries searched again and the random phases set aside
+// grow with the whole batch, so the share per thread shrinks as the count grows: 48 for two
+// threads, 39 for four, 32 for eight, 26 for sixteen.
+std::int64_t BatchPerThread(int threads) {
+    constexpr double kForTwo = 48;
+    constexpr double kShrink = 0.3;  // the power of 2 / threads
+    return std::llround(kForTwo * std::pow(2.0 / std::max(threads, 2), kShrink));
+}
 
 // The batch that starts a progress step is this many times as large, so that its searches last
 // about as long as the progress write-back that another thread does meanwhile; only when a step
@@ -159,7 +167,8 @@ class ParallelFill {
                             ? job.trace->batchThreads
                             : threads),
           slots_(static_cast<std::size_t>(std::min<std::int64_t>(
-              kWriteBackBatchFactor * kBatchPerThread * batchThreads_, Ticket::kMostItems))),
+              kWriteBackBatchFactor * BatchPerThread(batchThreads_) * batchThreads_,
+              Ticket::kMostItems))),
           cells_(engine.statusGrid.width(), engine.statusGrid.height()) {
         again_.stretches.resize(static_cast<std::size_t>(batchThreads_));
         const std::size_t commitChunks =
