@@ -71,12 +71,8 @@ void RandomSearchPortable(const RandomSearchInput& in, RandomSearchState& state)
 }
 
 int PlanSearchSteps(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCapacity>& steps) {
-    int count = 0;
-    const auto add = [&](int first, int second, bool adjacent) {
-        steps[static_cast<std::size_t>(count++)] = MakeSearchStep(probes, first, second, adjacent);
-    };
+    SearchStepWriter writer(probes, steps);
     std::array<bool, ProbeSet::kCapacity> used{};
-    int single = -1;
     for (int j = 0; j < probes.count; ++j) {
         if (used[static_cast<std::size_t>(j)]) continue;
         used[static_cast<std::size_t>(j)] = true;
@@ -87,21 +83,10 @@ int PlanSearchSteps(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCa
             if (!used[static_cast<std::size_t>(k)] && (other == delta + 1 || other == delta - 1))
                 partner = k;
         }
-        if (partner < 0) {
-            if (single < 0) {
-                single = j;
-                continue;
-            }
-            add(single, j, false);
-            single = -1;
-            continue;
-        }
-        used[static_cast<std::size_t>(partner)] = true;
-        const bool partnerFirst = probes.delta[static_cast<std::size_t>(partner)] < delta;
-        add(partnerFirst ? partner : j, partnerFirst ? j : partner, true);
+        if (partner >= 0) used[static_cast<std::size_t>(partner)] = true;
+        writer.Take(j, partner);
     }
-    if (single >= 0) add(single, -1, false);
-    return count;
+    return writer.Finish();
 }
 
 }  // namespace kernels

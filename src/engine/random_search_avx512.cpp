@@ -123,15 +123,10 @@ class Avx512Search {
     // The plan PlanSearchSteps makes, with each neighbour's partner found by one comparison of
     // all offsets at once.
     VELMORA_AVX512 void PlanSteps(const ProbeSet& probes) {
-        stepCount_ = 0;
-        const auto add = [&](int first, int second, bool adjacent) {
-            steps_[static_cast<std::size_t>(stepCount_++)] =
-                MakeSearchStep(probes, first, second, adjacent);
-        };
+        SearchStepWriter writer(probes, steps_);
         const auto inUse = static_cast<__mmask16>((1u << probes.count) - 1u);
         const __m512i deltas = _mm512_maskz_loadu_epi32(inUse, probes.delta.data());
         unsigned open = inUse;  // neighbours not in a step yet
-        int single = -1;
         while (open != 0) {
             const int j = __builtin_ctz(open);
             open &= open - 1;
@@ -139,21 +134,11 @@ class Avx512Search {
             const unsigned partners =
                 open & (_mm512_cmpeq_epi32_mask(deltas, _mm512_set1_epi32(delta + 1)) |
                         _mm512_cmpeq_epi32_mask(deltas, _mm512_set1_epi32(delta - 1)));
-            if (partners == 0) {
-                if (single < 0) {
-                    single = j;
-                    continue;
-                }
-                add(single, j, false);
-                single = -1;
-                continue;
-            }
-            const int partner = __builtin_ctz(partners);
-            open &= ~(1u << partner);
-            const bool partnerFirst = probes.delta[static_cast<std::size_t>(partner)] < delta;
-            add(partnerFirst ? partner : j, partnerFirst ? j : partner, true);
+            const int partner = partners != 0 ? __builtin_ctz(partners) : -1;
+            if (partner >= 0) open &= ~(1u << partner);
+            writer.Take(j, partner);
         }
-        if (single >= 0) add(single, -1, false);
+        stepCount_ = writer.Finish();
         for (int s = 0; s < stepCount_; ++s) queues_[s].size = 0;
     }
 

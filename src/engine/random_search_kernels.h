@@ -44,19 +44,58 @@ struct SearchStep {
 // nearest first; the rest in twos. Returns the number of steps.
 int PlanSearchSteps(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCapacity>& steps);
 
-// The step of neighbour `first` of the probes and, unless it is -1, neighbour `second`.
-inline SearchStep MakeSearchStep(const ProbeSet& probes, int first, int second, bool adjacent) {
-    SearchStep step;
-    step.delta = probes.delta[static_cast<std::size_t>(first)];
-    step.colour = probes.colour[static_cast<std::size_t>(first)];
-    step.paired = second >= 0;
-    step.adjacent = adjacent;
-    if (second >= 0) {
-        step.secondDelta = probes.delta[static_cast<std::size_t>(second)];
-        step.secondColour = probes.colour[static_cast<std::size_t>(second)];
+// Writes the steps of a plan from the neighbours taken nearest first, each with its horizontally
+// adjacent partner if it has one: a pair as it comes, the rest in twos, a last odd one alone.
+class SearchStepWriter {
+  public:
+    SearchStepWriter(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCapacity>& steps)
+        : probes_(probes), steps_(steps) {}
+
+    // Neighbour `j` and its partner, or -1.
+    void Take(int j, int partner) {
+        if (partner < 0) {
+            if (single_ < 0) {
+                single_ = j;
+                return;
+            }
+            Add(single_, j, false);
+            single_ = -1;
+            return;
+        }
+        const bool partnerFirst = Delta(partner) < Delta(j);
+        Add(partnerFirst ? partner : j, partnerFirst ? j : partner, true);
     }
-    return step;
-}
+
+    // The number of steps, the odd neighbour included.
+    int Finish() {
+        if (single_ >= 0) Add(single_, -1, false);
+        single_ = -1;
+        return count_;
+    }
+
+  private:
+    [[nodiscard]] std::int32_t Delta(int j) const {
+        return probes_.delta[static_cast<std::size_t>(j)];
+    }
+
+    void Add(int first, int second, bool adjacent) {
+        SearchStep& step = steps_[static_cast<std::size_t>(count_++)];
+        step = {};
+        step.delta = Delta(first);
+        step.colour = probes_.colour[static_cast<std::size_t>(first)];
+        step.paired = second >= 0;
+        step.adjacent = adjacent;
+        if (second >= 0) {
+            step.secondDelta = Delta(second);
+            step.secondColour = probes_.colour[static_cast<std::size_t>(second)];
+        }
+    }
+
+    const ProbeSet& probes_;
+    std::array<SearchStep, ProbeSet::kCapacity>& steps_;
+    int count_ = 0;
+    int single_ = -1;
+};
 
 // Per lane k of a vector of `Lanes`: the multiplier and increment of draw 2k + 1 (the high half of
 // candidate k's index), then of draw 2k + 2 (the low half).
