@@ -207,7 +207,7 @@ void FillEngine::PrefetchEntry(std::int64_t index) const {
     const std::int32_t top = std::max(target.y - kReach, 0);
     const std::int32_t bottom = std::min(target.y + kReach, statusGrid.height() - 1);
     for (std::int32_t y = top; y <= bottom; ++y) {
-        if (known_.width() == statusGrid.width()) {
+        if (known_.width() == statusGrid.width() && known_.height() == statusGrid.height()) {
             __builtin_prefetch(known_.At({left, y}));
             __builtin_prefetch(known_.At({right, y}));
         }

@@ -62,15 +62,17 @@ double ThreadProcessorMicros() {
 // One turn of a wait for another thread: the first turns only pause the processor briefly (the
 // waits between rounds are mostly a microsecond or two, shorter than a trip through the system),
 // later ones give the processor up, so that more threads than processors still make progress.
-void Pause(int turn) {
+// `turns` counts the turns taken so far (up to the pausing ones).
+void Pause(int& turns) {
     constexpr int kPausingTurns = 64;
 #if defined(__x86_64__) || defined(__i386__)
-    if (turn < kPausingTurns) {
+    if (turns < kPausingTurns) {
+        ++turns;
         __builtin_ia32_pause();
         return;
     }
 #else
-    (void)turn;
+    (void)turns;
 #endif
     std::this_thread::yield();
 }
@@ -312,8 +314,9 @@ void ParallelFill::Help() {
         }
         // Idle: look again for a while (rounds follow each other within microseconds), then
         // sleep until the word changes.
+        int turns = 0;
         for (int spin = 0; spin < 2000 && seen == ticket_.load(std::memory_order_acquire); ++spin)
-            Pause(spin);
+            Pause(turns);
         ticket_.wait(seen, std::memory_order_acquire);
         seen = ticket_.load(std::memory_order_acquire);
     }
@@ -451,7 +454,7 @@ void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t 
     ticket_.notify_all();
     WorkOn(ticket);
     // What is left are items that other threads claimed and are still working on.
-    for (int spin = 0; done_.load(std::memory_order_acquire) != count; ++spin) Pause(spin);
+    for (int turns = 0; done_.load(std::memory_order_acquire) != count;) Pause(turns);
 }
 
 void ParallelFill::RunBatches() {
@@ -518,7 +521,7 @@ void ParallelFill::TakeWriteBack() {
 bool ParallelFill::FinishWriteBack() {
     if (writeBack_.load(std::memory_order_acquire) == NoWriteBack) return true;
     TakeWriteBack();
-    for (int spin = 0; writeBack_.load(std::memory_order_acquire) != Written; ++spin) Pause(spin);
+    for (int turns = 0; writeBack_.load(std::memory_order_acquire) != Written;) Pause(turns);
     writeBack_.store(NoWriteBack, std::memory_order_relaxed);
     if (writeBackFailed_) return false;
     ++job_.stats.progressReports;
