@@ -22,6 +22,7 @@
 #include <ctime>
 #include <functional>
 #include <queue>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -79,14 +80,24 @@ Measured RunOnce(const BenchCase& c, const CaseInputs& inputs, int threads, bool
 using FreeTimes = std::priority_queue<double, std::vector<double>, std::greater<>>;
 
 // Hands a round's items out in order, none before `start`, each to the processor free first;
-// returns when the last one ends.
-double Schedule(const std::vector<float>& items, FreeTimes& free, double start) {
+// returns when the last one ends. The items of `waits` start their work only once every item up to
+// their `after` has ended (their processor waits meanwhile).
+double Schedule(const std::vector<float>& items, FreeTimes& free, double start,
+                std::span<const FillTrace::Batch::Wait> waits = {}) {
+    std::vector<double> endsSoFar;  // [i]: when the last of items 0..i ends
+    endsSoFar.reserve(items.size());
     double end = start;
-    for (const float item : items) {
-        const double begin = std::max(start, free.top());
+    auto wait = waits.begin();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        double begin = std::max(start, free.top());
+        if (wait != waits.end() && static_cast<std::size_t>(wait->item) == i) {
+            begin = std::max(begin, endsSoFar[static_cast<std::size_t>(wait->after)]);
+            ++wait;
+        }
         free.pop();
-        free.push(begin + item);
-        end = std::max(end, begin + item);
+        free.push(begin + items[i]);
+        end = std::max(end, begin + items[i]);
+        endsSoFar.push_back(end);
     }
     return end;
 }
@@ -104,7 +115,7 @@ double BatchRoundsMicros(const FillTrace::Batch& batch, int processors) {
     FreeTimes free;
     for (int p = 0; p < processors; ++p) free.push(p == 0 ? batch.writeBackMicros : 0.0);
     const double neighboursEnd = Schedule(batch.neighbourMicros, free, 0.0);
-    const double randomEnd = Schedule(batch.randomMicros, free, neighboursEnd);
+    const double randomEnd = Schedule(batch.randomMicros, free, neighboursEnd, batch.randomWaits);
     return std::max<double>(randomEnd, batch.writeBackMicros);
 }
 

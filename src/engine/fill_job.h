@@ -31,6 +31,9 @@ struct FillJobStats {
     // Of those, the ones that had to wait for every earlier entry of their batch: their walks
     // reached too many of the batch's entries to tell them apart.
     std::int64_t searchesRedoneAfterAll = 0;
+    // Of those, the ones searched again during the batch's random phases, on any thread, rather
+    // than by the thread that commits the batch.
+    std::int64_t searchesRedoneAlongside = 0;
     std::int64_t searchesDiscarded = 0;
     // A buffer could not be allocated: the job ended without its final write-back, and what the
     // progress write-backs left in the picture is not a result.

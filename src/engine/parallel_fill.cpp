@@ -7,6 +7,7 @@
 #include <cmath>
 #include <ctime>
 #include <new>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -182,12 +183,21 @@ class ParallelFill {
     void Run();
 
   private:
+    enum CommitState : std::uint8_t { Open, Committing, Committed };
+
     struct Slot {
         EntrySearch search;
         std::uint32_t plannedStart = 0;  // the generator's state the random phase starts from
         bool walked = false;        // false: the walk needs offsets not generated yet (FinishWalks)
         bool readsEarlier = false;  // its walk may have read an earlier entry's pixel
-        bool committed = false;
+        // Searched again during the random phases, by the thread that claimed it (a search done
+        // again alongside): its search is final and it is committed.
+        bool redoneAlongside = false;
+        // When tracing: its random phase waited for every entry up to this one to end (-1: none).
+        std::int32_t waitsFor = -1;
+        // Its random phase (or its search done again alongside) has ended: set last, with release.
+        std::atomic<bool> finished{false};
+        std::atomic<std::uint8_t> commit{Open};
         // The earlier entries of the batch within its walk's reach, when there are only a few.
         std::int32_t nearCount = 0;
         std::array<std::int32_t, 16> near{};
@@ -235,10 +245,30 @@ class ParallelFill {
     // Where the time of a round's item is kept when tracing.
     float& ItemMicros(Ticket::Kind kind, std::int64_t item);
     void PlanDraws(std::int64_t from);
+    // The random phase of entry k of the batch: its own, or its search done again alongside.
+    void RandomPhase(std::int64_t k);
+    // Searches entry k again during the random phases, from its planned generator state, once the
+    // earlier entries its walk may have read have their final searches (and commits them); false
+    // (nothing done) when the chain of generator states breaks before them or a stop was asked
+    // for. Its own commit is left to the batch's commits.
+    // `waitMicros`: the time it waited for the earlier entries, when tracing.
+    [[nodiscard]] bool SearchAgainAlongside(std::int64_t k, float& waitMicros);
+    // Waits until every entry of the round before k has finished; true when each drew what was
+    // planned for it (and was searched again alongside when it had to be searched again), so that
+    // each has its final search.
+    [[nodiscard]] bool ChainHoldsBefore(std::int64_t k);
+    // Commits entry e unless it is, or is being, committed already (any thread, any round).
+    void CommitOnce(std::int64_t e);
+    // After a stop seen at entry k: entries committed alongside beyond k are kept, so the batch
+    // ends after the last of them.
+    [[nodiscard]] std::int64_t StopPoint(std::int64_t k) const;
     [[nodiscard]] std::int64_t Commit(std::int64_t from);
     void Record(float aloneMicros);
     // Searches entry k of the batch again against the committed grids.
     void SearchAgainNow(std::int64_t k, std::uint32_t state);
+    // Adds the pixels of the batch's entries before k that its walk may have read (all committed
+    // by now) to its neighbours.
+    void BringWalkUpToDate(std::int64_t k);
     // Finds the earlier entries of the batch whose pixels entry k's walk may have read.
     void FindEarlierEntriesWithinReach(std::int64_t k);
 
@@ -256,6 +286,9 @@ class ParallelFill {
     // calling thread's time in them (not time alone).
     std::vector<float> sharedMicros_;
     std::vector<std::int64_t> unfinishedWalks_;  // the entries of a round of walks
+    // Whether this batch's random phases search again alongside what must be searched again: not
+    // in a batch with a progress write-back, which must not see any commit of the batch.
+    bool againAlongside_ = false;
     std::vector<std::vector<float>> extraRoundsTrace_;
     double extraRoundsWallMicros_ = 0;
 
@@ -278,6 +311,9 @@ class ParallelFill {
     // claims the count.
     alignas(64) std::atomic<std::uint64_t> ticket_{Ticket::Make(0, Ticket::Neighbours, 0)};
     alignas(64) std::atomic<std::int64_t> done_{0};  // items of the current round finished
+    // The entries of the random round before this one have all finished with their planned
+    // draws; -1 once one of them did not.
+    alignas(64) std::atomic<std::int64_t> chainHolds_{0};
 };
 
 void ParallelFill::Run() {
@@ -366,9 +402,10 @@ float& ParallelFill::ItemMicros(Ticket::Kind kind, std::int64_t item) {
 void ParallelFill::SearchEntryNeighbours(std::int64_t k) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(begin_ + k), slot.search);
-    slot.committed = false;
+    slot.commit.store(Open, std::memory_order_relaxed);
     slot.neighbourBest = slot.search.best;
     slot.micros = {};
+    slot.waitsFor = -1;
 }
 
 void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
@@ -400,18 +437,82 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
         if (job_.trace != nullptr) ItemMicros(kind, item) = MicrosSince(start);
         return;
     }
-    const std::int64_t k = roundFirst_ + item;
+    RandomPhase(roundFirst_ + item);
+}
+
+void ParallelFill::RandomPhase(std::int64_t k) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
-    const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
-    // The random phase.
+    const bool tracing = job_.trace != nullptr;
+    const auto start = tracing ? Clock::now() : Clock::time_point{};
+    float waitMicros = 0;
     FindEarlierEntriesWithinReach(k);
-    // A search that will be done again at its commit needs no random phase now.
+    slot.redoneAlongside = false;
     if (!slot.readsEarlier) {
         slot.search.best = slot.neighbourBest;
         engine_.SearchRandom(slot.search, slot.plannedStart);
+    } else if (againAlongside_) {
+        // Otherwise it is searched again at its commit, and needs no random phase now.
+        slot.redoneAlongside = SearchAgainAlongside(k, waitMicros);
     }
-    // A random phase run again adds to the first (the replay schedules them as one).
-    if (job_.trace != nullptr) slot.micros[kind] = MicrosSince(start) + slot.micros[kind];
+    // A random phase run again adds to the first (the replay schedules them as one); the wait
+    // for the earlier ones is the replay's to work out.
+    if (tracing) slot.micros[Ticket::Random] += std::max(MicrosSince(start) - waitMicros, 0.0f);
+    slot.finished.store(true, std::memory_order_release);
+}
+
+bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
+    if (job_.stopRequested->load(std::memory_order_acquire)) return false;
+    Slot& slot = slots_[static_cast<std::size_t>(k)];
+    const bool fewNear = slot.nearCount <= static_cast<std::int32_t>(slot.near.size());
+    const std::span<const std::int32_t> near(
+        slot.near.data(), fewNear ? static_cast<std::size_t>(slot.nearCount) : 0);
+    // The near entries must have their final searches, so the chain of generator states must
+    // hold up to the last of them; whether it holds up to this entry is the commit's to find out.
+    const std::int64_t lastNear = fewNear ? *std::max_element(near.begin(), near.end()) : k - 1;
+    slot.waitsFor = static_cast<std::int32_t>(lastNear);
+    const auto waitStart = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+    const bool holds = ChainHoldsBefore(lastNear + 1);
+    if (job_.trace != nullptr) waitMicros = MicrosSince(waitStart);
+    if (!holds) return false;
+    if (fewNear) {
+        for (const std::int32_t e : near) CommitOnce(e);
+    } else {
+        for (std::int64_t e = 0; e < k; ++e) CommitOnce(e);
+    }
+    BringWalkUpToDate(k);
+    engine_.ReadNeighbours(slot.search);
+    engine_.ScoreNeighbourProposals(slot.search);
+    engine_.SearchRandom(slot.search, slot.plannedStart);
+    return true;
+}
+
+bool ParallelFill::ChainHoldsBefore(std::int64_t k) {
+    for (int turns = 0;;) {
+        std::int64_t held = chainHolds_.load(std::memory_order_acquire);
+        if (held < 0) return false;
+        if (held >= k) return true;
+        const Slot& slot = slots_[static_cast<std::size_t>(held)];
+        if (!slot.finished.load(std::memory_order_acquire)) {
+            Pause(turns);
+            continue;
+        }
+        const bool holds =
+            (!slot.readsEarlier || slot.redoneAlongside) &&
+            slot.search.randomEnd == slots_[static_cast<std::size_t>(held + 1)].plannedStart;
+        // Any thread may move the mark on; they all find the same.
+        chainHolds_.compare_exchange_strong(held, holds ? held + 1 : -1, std::memory_order_acq_rel);
+    }
+}
+
+void ParallelFill::CommitOnce(std::int64_t e) {
+    Slot& slot = slots_[static_cast<std::size_t>(e)];
+    std::uint8_t state = Open;
+    if (slot.commit.compare_exchange_strong(state, Committing, std::memory_order_acq_rel)) {
+        engine_.CommitSearch(slot.search);
+        slot.commit.store(Committed, std::memory_order_release);
+        return;
+    }
+    for (int turns = 0; slot.commit.load(std::memory_order_acquire) != Committed;) Pause(turns);
 }
 
 void ParallelFill::ScoreStretch(std::int64_t item) {
@@ -430,9 +531,9 @@ void ParallelFill::CommitChunk(std::int64_t item) {
         if (k + kCommitLookAhead < end)
             engine_.PrefetchCommit(slots_[static_cast<std::size_t>(k + kCommitLookAhead)].search);
         Slot& slot = slots_[static_cast<std::size_t>(k)];
-        if (slot.committed) continue;
+        if (slot.commit.load(std::memory_order_relaxed) == Committed) continue;
         engine_.CommitSearch(slot.search);
-        slot.committed = true;
+        slot.commit.store(Committed, std::memory_order_relaxed);
     }
 }
 
@@ -471,7 +572,8 @@ void ParallelFill::RunBatches() {
         end_ = std::min(
             {length_, i + (i % step == 0 ? stepBatchLimit : batchLimit), (i / step + 1) * step});
         const std::int64_t count = end_ - begin_;
-        if (i % step == 0) OfferWriteBack();
+        againAlongside_ = i % step != 0;
+        if (!againAlongside_) OfferWriteBack();
         cells_.File({engine_.markedPoints.data() + begin_, static_cast<std::size_t>(count)});
         alone.Stop();
         RunRound(Ticket::Neighbours, 0, (count + kNeighbourRun - 1) / kNeighbourRun);
@@ -536,6 +638,8 @@ void ParallelFill::Record(float aloneMicros) {
         if (k % kNeighbourRun == 0) batch.neighbourMicros.push_back(0);
         batch.neighbourMicros.back() += slot.micros[Ticket::Neighbours];
         batch.randomMicros.push_back(slot.micros[Ticket::Random]);
+        if (slot.waitsFor >= 0)
+            batch.randomWaits.push_back({static_cast<std::int32_t>(k), slot.waitsFor});
     }
     batch.aloneMicros = aloneMicros;
     batch.writeBackMicros = std::exchange(writeBackMicros_, 0.0f);
@@ -551,8 +655,10 @@ void ParallelFill::PlanDraws(std::int64_t from) {
     for (std::int64_t k = from; k < end_ - begin_; ++k) {
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         slot.plannedStart = state;
+        slot.finished.store(false, std::memory_order_relaxed);
         if (slot.neighbourBest.score != 0) state = kRandomPhaseJump.Apply(state);
     }
+    chainHolds_.store(from, std::memory_order_relaxed);
 }
 
 // Commits from entry `from` of the batch on, in order; returns where it ended: the batch's end, a
@@ -560,14 +666,19 @@ void ParallelFill::PlanDraws(std::int64_t from) {
 std::int64_t ParallelFill::Commit(std::int64_t from) {
     std::uint32_t state = randomState_;
     std::int64_t k = from;
+    std::int64_t stopAt = end_ - begin_;
     for (; k < end_ - begin_; ++k) {
-        if (k > 0 && job_.stopRequested->load(std::memory_order_acquire)) {
+        if (!stopped_ && k > 0 && job_.stopRequested->load(std::memory_order_acquire)) {
             stopped_ = true;
-            break;
+            stopAt = StopPoint(k);
         }
+        if (k == stopAt) break;
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         if (slot.plannedStart != state) break;  // an earlier random phase ended early
-        if (slot.readsEarlier) {
+        if (slot.redoneAlongside) {
+            ++job_.stats.searchesRedone;
+            ++job_.stats.searchesRedoneAlongside;
+        } else if (slot.readsEarlier) {
             PrefetchNextSearchAgain(k);
             CommitNearEntries(k);
             SearchAgainNow(k, state);
@@ -585,11 +696,19 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
     return k;
 }
 
+std::int64_t ParallelFill::StopPoint(std::int64_t k) const {
+    for (std::int64_t last = end_ - begin_ - 1; last >= k; --last)
+        if (slots_[static_cast<std::size_t>(last)].commit.load(std::memory_order_relaxed) ==
+            Committed)
+            return last + 1;
+    return k;
+}
+
 // What the next entry to be searched again reads and writes, fetched while this one is searched.
 void ParallelFill::PrefetchNextSearchAgain(std::int64_t k) {
     for (std::int64_t next = k + 1; next < end_ - begin_; ++next) {
         const Slot& slot = slots_[static_cast<std::size_t>(next)];
-        if (!slot.readsEarlier) continue;
+        if (!slot.readsEarlier || slot.redoneAlongside) continue;
         engine_.PrefetchNeighbours(slot.search);
         engine_.PrefetchCommit(slot.search);
         const std::int32_t near =
@@ -616,7 +735,7 @@ void ParallelFill::FinishWalks(std::int64_t count) {
 void ParallelFill::CommitEntry(std::int64_t k) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     engine_.CommitSearch(slot.search);
-    slot.committed = true;
+    slot.commit.store(Committed, std::memory_order_relaxed);
 }
 
 void ParallelFill::CommitNearEntries(std::int64_t k) {
@@ -624,13 +743,16 @@ void ParallelFill::CommitNearEntries(std::int64_t k) {
     if (slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
         for (std::int32_t j = 0; j < slot.nearCount; ++j) {
             const std::int32_t e = slot.near[static_cast<std::size_t>(j)];
-            if (!slots_[static_cast<std::size_t>(e)].committed) CommitEntry(e);
+            if (slots_[static_cast<std::size_t>(e)].commit.load(std::memory_order_relaxed) !=
+                Committed)
+                CommitEntry(e);
         }
         return;
     }
     ++job_.stats.searchesRedoneAfterAll;
     for (std::int64_t e = 0; e < k; ++e)
-        if (!slots_[static_cast<std::size_t>(e)].committed) CommitEntry(e);
+        if (slots_[static_cast<std::size_t>(e)].commit.load(std::memory_order_relaxed) != Committed)
+            CommitEntry(e);
 }
 
 // The walk is brought up to date with the batch's entries committed before this one (those within
@@ -638,16 +760,7 @@ void ParallelFill::CommitNearEntries(std::int64_t k) {
 void ParallelFill::SearchAgainNow(std::int64_t k, std::uint32_t state) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     EntrySearch& search = slot.search;
-    if (slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
-        std::array<GridPoint, std::tuple_size_v<decltype(slot.near)>> filled;
-        for (std::int32_t j = 0; j < slot.nearCount; ++j)
-            filled[static_cast<std::size_t>(j)] = engine_.markedPoints[static_cast<std::size_t>(
-                begin_ + slot.near[static_cast<std::size_t>(j)])];
-        engine_.WalkAgain(search, {filled.data(), static_cast<std::size_t>(slot.nearCount)});
-    } else {
-        const auto filled = engine_.markedPoints.begin() + begin_;
-        engine_.WalkAgain(search, {filled, filled + k});
-    }
+    BringWalkUpToDate(k);
     engine_.ReadNeighbours(search);
     engine_.ScoreNeighbourProposals(search);
     if (search.best.score == 0) {
@@ -658,6 +771,20 @@ void ParallelFill::SearchAgainNow(std::int64_t k, std::uint32_t state) {
     again_.state = state;
     RunExtraRound(Ticket::Stretches, static_cast<std::int64_t>(again_.stretches.size()));
     FillEngine::FinishRandomPhase(search, state, again_.stretches);
+}
+
+void ParallelFill::BringWalkUpToDate(std::int64_t k) {
+    Slot& slot = slots_[static_cast<std::size_t>(k)];
+    if (slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
+        std::array<GridPoint, std::tuple_size_v<decltype(slot.near)>> filled;
+        for (std::int32_t j = 0; j < slot.nearCount; ++j)
+            filled[static_cast<std::size_t>(j)] = engine_.markedPoints[static_cast<std::size_t>(
+                begin_ + slot.near[static_cast<std::size_t>(j)])];
+        engine_.WalkAgain(slot.search, {filled.data(), static_cast<std::size_t>(slot.nearCount)});
+    } else {
+        const auto filled = engine_.markedPoints.begin() + begin_;
+        engine_.WalkAgain(slot.search, {filled, filled + k});
+    }
 }
 
 // The pixels of earlier entries no farther than the walk's farthest offset. Only the fill order

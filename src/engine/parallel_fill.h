@@ -15,6 +15,13 @@ struct FillTrace {
     struct Batch {
         std::vector<float> neighbourMicros;
         std::vector<float> randomMicros;
+        // Items of the random round (ascending) that did their work only once every item up to
+        // `after` had ended: searches done again alongside the random phases.
+        struct Wait {
+            std::int32_t item = 0;
+            std::int32_t after = 0;
+        };
+        std::vector<Wait> randomWaits;
         float aloneMicros = 0;
         // The progress write-back done while the batch was searched (it starts with the batch;
         // the commits wait for it), 0 when there was none.
