@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
+#include <utility>
 
 namespace velmora {
 
@@ -35,6 +35,8 @@ void OffsetRings::Reset(std::int32_t width, std::int32_t height) {
 void OffsetRings::Release() {
     reachedSquare_ = -1;
     offsets_ = {};
+    band_ = {};
+    lengthStarts_ = {};
 }
 
 std::int64_t OffsetRings::FullSize() const {
@@ -59,7 +61,9 @@ bool OffsetRings::Extend() {
     // reached, so that no more than that is generated beyond what a walk needs.
     const std::int64_t low = reachedSquare_;
     const std::int64_t high = std::min(lastSquare, low + std::max(kFirstBandSquare, low / 4));
-    const std::size_t bandStart = offsets_.size();
+    // Offsets are listed row by row, left to right, then spread stably by dx² + dy²: that is the
+    // list's order (length, then dy, then dx), without a comparison sort.
+    band_.clear();
     const std::int64_t rowReach = std::min(maxY, FloorSqrt(high));
     for (std::int64_t dy = -rowReach; dy <= rowReach; ++dy) {
         const std::int64_t rest = high - dy * dy;
@@ -67,17 +71,22 @@ bool OffsetRings::Extend() {
         // |dx| must exceed the inner edge: dx² > low − dy².
         const std::int64_t innerRest = low - dy * dy;
         const std::int64_t inner = innerRest < 0 ? 0 : FloorSqrt(innerRest) + 1;
-        for (std::int64_t ax = inner; ax <= outer; ++ax) {
-            offsets_.push_back({static_cast<std::int32_t>(-ax), static_cast<std::int32_t>(dy)});
-            if (ax != 0)
-                offsets_.push_back({static_cast<std::int32_t>(ax), static_cast<std::int32_t>(dy)});
-        }
+        const auto y = static_cast<std::int32_t>(dy);
+        for (std::int64_t ax = outer; ax >= inner && ax > 0; --ax)
+            band_.push_back({static_cast<std::int32_t>(-ax), y});
+        for (std::int64_t ax = inner; ax <= outer; ++ax)
+            band_.push_back({static_cast<std::int32_t>(ax), y});
     }
-    std::sort(
-        offsets_.begin() + static_cast<std::ptrdiff_t>(bandStart), offsets_.end(),
-        [](GridPoint a, GridPoint b) {
-            return std::tuple{SquaredLength(a), a.y, a.x} < std::tuple{SquaredLength(b), b.y, b.x};
-        });
+    // lengthStarts_[s - low - 1]: where the offsets of length s go, counted first.
+    lengthStarts_.assign(static_cast<std::size_t>(high - low) + 1, 0);
+    for (const GridPoint o : band_)
+        ++lengthStarts_[static_cast<std::size_t>(SquaredLength(o) - low)];
+    std::uint32_t position = 0;
+    for (std::uint32_t& start : lengthStarts_) position += std::exchange(start, position);
+    const std::size_t bandStart = offsets_.size();
+    offsets_.resize(bandStart + band_.size());
+    for (const GridPoint o : band_)
+        offsets_[bandStart + lengthStarts_[static_cast<std::size_t>(SquaredLength(o) - low)]++] = o;
     reachedSquare_ = high;
     return true;
 }

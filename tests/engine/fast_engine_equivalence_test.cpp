@@ -385,8 +385,9 @@ TEST(SearchKernels, FullSumsMatchTheirDefinition) {
 }
 
 TEST(OffsetRings, GenerateTheFullListInOrderBandByBand) {
-    for (const auto& [width, height] : {std::pair{1, 1}, std::pair{3, 1}, std::pair{1, 40},
-                                        std::pair{25, 9}, std::pair{60, 60}, std::pair{130, 7}}) {
+    for (const auto& [width, height] :
+         {std::pair{1, 1}, std::pair{3, 1}, std::pair{1, 40}, std::pair{25, 9}, std::pair{60, 60},
+          std::pair{130, 7}, std::pair{310, 190}}) {
         SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
         OffsetList full;
         BuildOffsetList(full, width, height);
