@@ -33,15 +33,22 @@ bool FillEngine::SearchNeighbours(std::int32_t index, EntrySearch& search) const
 
 bool FillEngine::WalkNeighbourhood(std::int32_t index, EntrySearch& search) const {
     const GridPoint target = markedPoints[static_cast<std::size_t>(index)];
+    const std::span<const GridPoint> offsets = offsetList.Generated();
+    // The list starts with (0, 0): the target, which its own search makes known, comes first. A
+    // walk that ran out of offsets goes on where it stopped.
+    const bool resumed = search.walkedTo > 0 && search.index == index;
+    std::int32_t found = resumed ? search.probes.count : 0;
+    std::size_t i = resumed ? static_cast<std::size_t>(search.walkedTo) : 1;
     search.index = index;
     search.target = target;
-    const std::span<const GridPoint> offsets = offsetList.Generated();
-    // The list starts with (0, 0): the target, which its own search makes known, comes first.
-    std::int32_t found = 0;
-    std::size_t i = 1;
+    search.walkedTo = 0;
     for (;; ++i) {
         if (i >= offsets.size()) {
-            if (!offsetList.Complete()) return false;
+            if (!offsetList.Complete()) {
+                search.probes.count = found;
+                search.walkedTo = static_cast<std::int64_t>(i);
+                return false;
+            }
             break;
         }
         const GridPoint offset = offsets[i];

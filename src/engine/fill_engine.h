@@ -51,6 +51,9 @@ struct EntrySearch {
     // dx² + dy² of the farthest offset the walk examined: a pixel of the work area nearer than
     // this (or at the same distance) may have changed what the search read.
     std::int64_t reachSquare = 0;
+    // Where a walk that ran out of generated offsets stopped (its neighbours so far kept), for
+    // the next walk of the same entry to go on from; 0 once a walk has finished.
+    std::int64_t walkedTo = 0;
     // The neighbours but the target: offsets for the bounds-checked sums, probes for the rest.
     std::array<GridPoint, ProbeSet::kCapacity> offsets{};
     ProbeSet probes;
@@ -110,7 +113,7 @@ class FillEngine {
     // The search of entry `index` up to its random phase: the neighbourhood walk and the
     // candidates the neighbours propose. It only reads the engine, so several threads may run it
     // at once while nothing else changes. False when the walk needs offsets not generated yet
-    // (extend offsetList and search again).
+    // (extend offsetList and search again: the walk goes on where it stopped).
     [[nodiscard]] bool SearchNeighbours(std::int32_t index, EntrySearch& search) const;
     // The same in steps, for a search split over threads: the walk (false as above), the
     // neighbours' colours, then the candidates they propose.

@@ -45,6 +45,8 @@ constexpr std::int64_t kCommitLookAhead = 8;
 constexpr std::int64_t kCommitChunk = 32;
 // Entries a neighbour-search item takes.
 constexpr std::int64_t kNeighbourRun = 4;
+// Entries a thread commits at a time during the random phases, all fetched first.
+constexpr std::int64_t kCommitRun = 8;
 
 constexpr RandomJump kRandomPhaseJump = RandomJump::Of(2 * kRandomCandidates);
 
@@ -257,6 +259,12 @@ class ParallelFill {
     // planned for it (and was searched again alongside when it had to be searched again), so that
     // each has its final search.
     [[nodiscard]] bool ChainHoldsBefore(std::int64_t k);
+    // Moves the mark of the chain of generator states on over the entries that have finished,
+    // without waiting; returns it (-1 once broken).
+    std::int64_t AdvanceChain();
+    // Commits the entries whose searches are final and that no thread has taken yet, in runs:
+    // during the random phases, so that few commits are left for the round after them.
+    void CommitWhatHolds();
     // Commits entry e unless it is, or is being, committed already (any thread, any round).
     void CommitOnce(std::int64_t e);
     // After a stop seen at entry k: entries committed alongside beyond k are kept, so the batch
@@ -280,8 +288,10 @@ class ParallelFill {
     const int batchThreads_;  // the threads the batches are sized for
     std::vector<Slot> slots_;
     SearchAgain again_;
-    BatchCells cells_;            // the batch's pixels, for finding the entries near a walk
-    std::int64_t commitEnd_ = 0;  // the commits round commits the batch's entries before this
+    BatchCells cells_;  // the batch's pixels, for finding the entries near a walk
+    // The commits round commits the batch's entries from commitFrom_ to before commitEnd_.
+    std::int64_t commitFrom_ = 0;
+    std::int64_t commitEnd_ = 0;
     // When tracing: the items of the current extra round, the batch's extra rounds so far and the
     // calling thread's time in them (not time alone).
     std::vector<float> sharedMicros_;
@@ -314,6 +324,8 @@ class ParallelFill {
     // The entries of the random round before this one have all finished with their planned
     // draws; -1 once one of them did not.
     alignas(64) std::atomic<std::int64_t> chainHolds_{0};
+    // The first entry of the random round that no thread has taken to commit.
+    alignas(64) std::atomic<std::int64_t> commitCursor_{0};
 };
 
 void ParallelFill::Run() {
@@ -456,8 +468,21 @@ void ParallelFill::RandomPhase(std::int64_t k) {
     }
     // A random phase run again adds to the first (the replay schedules them as one); the wait
     // for the earlier ones is the replay's to work out.
-    if (tracing) slot.micros[Ticket::Random] += std::max(MicrosSince(start) - waitMicros, 0.0f);
     slot.finished.store(true, std::memory_order_release);
+    if (againAlongside_) CommitWhatHolds();
+    if (tracing) slot.micros[Ticket::Random] += std::max(MicrosSince(start) - waitMicros, 0.0f);
+}
+
+void ParallelFill::CommitWhatHolds() {
+    const std::int64_t held = AdvanceChain();
+    for (std::int64_t first = commitCursor_.load(std::memory_order_relaxed); first < held;) {
+        const std::int64_t end = std::min(held, first + kCommitRun);
+        if (!commitCursor_.compare_exchange_weak(first, end, std::memory_order_relaxed)) continue;
+        for (std::int64_t e = first; e < end; ++e)
+            engine_.PrefetchCommit(slots_[static_cast<std::size_t>(e)].search);
+        for (std::int64_t e = first; e < end; ++e) CommitOnce(e);
+        first = end;
+    }
 }
 
 bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
@@ -488,14 +513,20 @@ bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
 
 bool ParallelFill::ChainHoldsBefore(std::int64_t k) {
     for (int turns = 0;;) {
-        std::int64_t held = chainHolds_.load(std::memory_order_acquire);
+        const std::int64_t held = AdvanceChain();
         if (held < 0) return false;
         if (held >= k) return true;
+        Pause(turns);
+    }
+}
+
+std::int64_t ParallelFill::AdvanceChain() {
+    const std::int64_t last = end_ - begin_ - 1;  // has no next entry to check its draws against
+    for (;;) {
+        std::int64_t held = chainHolds_.load(std::memory_order_acquire);
+        if (held < 0 || held >= last) return held;
         const Slot& slot = slots_[static_cast<std::size_t>(held)];
-        if (!slot.finished.load(std::memory_order_acquire)) {
-            Pause(turns);
-            continue;
-        }
+        if (!slot.finished.load(std::memory_order_acquire)) return held;
         const bool holds =
             (!slot.readsEarlier || slot.redoneAlongside) &&
             slot.search.randomEnd == slots_[static_cast<std::size_t>(held + 1)].plannedStart;
@@ -524,7 +555,7 @@ void ParallelFill::ScoreStretch(std::int64_t item) {
 }
 
 void ParallelFill::CommitChunk(std::int64_t item) {
-    const std::int64_t first = item * kCommitChunk;
+    const std::int64_t first = commitFrom_ + item * kCommitChunk;
     const std::int64_t end = std::min(first + kCommitChunk, commitEnd_);
     for (std::int64_t k = first; k < end; ++k) {
         // What the next commits touch, on its way into the caches.
@@ -659,6 +690,7 @@ void ParallelFill::PlanDraws(std::int64_t from) {
         if (slot.neighbourBest.score != 0) state = kRandomPhaseJump.Apply(state);
     }
     chainHolds_.store(from, std::memory_order_relaxed);
+    commitCursor_.store(from, std::memory_order_relaxed);
 }
 
 // Commits from entry `from` of the batch on, in order; returns where it ended: the batch's end, a
@@ -687,9 +719,18 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
         }
         state = slot.search.randomEnd;
     }
-    // The rest read nothing another entry of the batch writes: committed on all threads.
+    // The rest read nothing another entry of the batch writes: committed on all threads, or here
+    // when the random phases committed nearly all.
+    commitFrom_ = std::min(from, k);
+    if (againAlongside_)
+        commitFrom_ = std::clamp(commitCursor_.load(std::memory_order_relaxed), commitFrom_, k);
     commitEnd_ = k;
-    if (k > 0) RunExtraRound(Ticket::Commits, (k + kCommitChunk - 1) / kCommitChunk);
+    const std::int64_t left = commitEnd_ - commitFrom_;
+    if (left > kCommitChunk) {
+        RunExtraRound(Ticket::Commits, (left + kCommitChunk - 1) / kCommitChunk);
+    } else {
+        for (std::int64_t e = commitFrom_; e < commitEnd_; ++e) CommitOnce(e);
+    }
     committedEnd_ = begin_ + k;
     job_.stats.entriesFilled = committedEnd_;
     randomState_ = state;
