@@ -45,8 +45,6 @@ constexpr std::int64_t kCommitLookAhead = 8;
 constexpr std::int64_t kCommitChunk = 32;
 // Entries a neighbour-search item takes.
 constexpr std::int64_t kNeighbourRun = 4;
-// Entries a thread commits at a time during the random phases, all fetched first.
-constexpr std::int64_t kCommitRun = 8;
 
 constexpr RandomJump kRandomPhaseJump = RandomJump::Of(2 * kRandomCandidates);
 
@@ -262,9 +260,6 @@ class ParallelFill {
     // Moves the mark of the chain of generator states on over the entries that have finished,
     // without waiting; returns it (-1 once broken).
     std::int64_t AdvanceChain();
-    // Commits the entries whose searches are final and that no thread has taken yet, in runs:
-    // during the random phases, so that few commits are left for the round after them.
-    void CommitWhatHolds();
     // Commits entry e unless it is, or is being, committed already (any thread, any round).
     void CommitOnce(std::int64_t e);
     // After a stop seen at entry k: entries committed alongside beyond k are kept, so the batch
@@ -324,8 +319,6 @@ class ParallelFill {
     // The entries of the random round before this one have all finished with their planned
     // draws; -1 once one of them did not.
     alignas(64) std::atomic<std::int64_t> chainHolds_{0};
-    // The first entry of the random round that no thread has taken to commit.
-    alignas(64) std::atomic<std::int64_t> commitCursor_{0};
 };
 
 void ParallelFill::Run() {
@@ -468,21 +461,8 @@ void ParallelFill::RandomPhase(std::int64_t k) {
     }
     // A random phase run again adds to the first (the replay schedules them as one); the wait
     // for the earlier ones is the replay's to work out.
-    slot.finished.store(true, std::memory_order_release);
-    if (againAlongside_) CommitWhatHolds();
     if (tracing) slot.micros[Ticket::Random] += std::max(MicrosSince(start) - waitMicros, 0.0f);
-}
-
-void ParallelFill::CommitWhatHolds() {
-    const std::int64_t held = AdvanceChain();
-    for (std::int64_t first = commitCursor_.load(std::memory_order_relaxed); first < held;) {
-        const std::int64_t end = std::min(held, first + kCommitRun);
-        if (!commitCursor_.compare_exchange_weak(first, end, std::memory_order_relaxed)) continue;
-        for (std::int64_t e = first; e < end; ++e)
-            engine_.PrefetchCommit(slots_[static_cast<std::size_t>(e)].search);
-        for (std::int64_t e = first; e < end; ++e) CommitOnce(e);
-        first = end;
-    }
+    slot.finished.store(true, std::memory_order_release);
 }
 
 bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
@@ -690,7 +670,6 @@ void ParallelFill::PlanDraws(std::int64_t from) {
         if (slot.neighbourBest.score != 0) state = kRandomPhaseJump.Apply(state);
     }
     chainHolds_.store(from, std::memory_order_relaxed);
-    commitCursor_.store(from, std::memory_order_relaxed);
 }
 
 // Commits from entry `from` of the batch on, in order; returns where it ended: the batch's end, a
@@ -720,10 +699,8 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
         state = slot.search.randomEnd;
     }
     // The rest read nothing another entry of the batch writes: committed on all threads, or here
-    // when the random phases committed nearly all.
+    // when they are too few to hand out.
     commitFrom_ = std::min(from, k);
-    if (againAlongside_)
-        commitFrom_ = std::clamp(commitCursor_.load(std::memory_order_relaxed), commitFrom_, k);
     commitEnd_ = k;
     const std::int64_t left = commitEnd_ - commitFrom_;
     if (left > kCommitChunk) {
