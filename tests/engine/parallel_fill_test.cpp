@@ -103,12 +103,14 @@ Inputs DeepHole(std::uint32_t seed) {
 struct Totals {
     std::int64_t redone = 0;
     std::int64_t redoneAfterAll = 0;
+    std::int64_t redoneAlongside = 0;
     std::int64_t discarded = 0;
     std::int64_t batches = 0;
 
     void Add(const FillJobStats& stats) {
         redone += stats.searchesRedone;
         redoneAfterAll += stats.searchesRedoneAfterAll;
+        redoneAlongside += stats.searchesRedoneAlongside;
         discarded += stats.searchesDiscarded;
         batches += stats.batches;
     }
@@ -185,11 +187,14 @@ TEST(ParallelFill, TracedFillsRecordEveryEntryAndKeepThePixels) {
 
 // A long fill, whose progress steps hold many batches each: the batch that starts a step is then
 // larger than the others (with 2 threads, 100 steps of at least 8 batches of 96 entries need
-// 76,800 entries; this hole has 80,000).
+// 76,800 entries; this hole has 80,000), and the batches without a progress write-back search
+// again during their random phases what must be searched again.
 TEST(ParallelFill, LongFillsGiveTheOneThreadPixels) {
     Totals totals;
-    ExpectSameAtThreadCounts(Hole(5, 200, 200), {2}, totals, false);
-    EXPECT_GT(totals.redone, 0);
+    ExpectSameAtThreadCounts(Hole(5, 200, 200), {2, 5}, totals, false);
+    EXPECT_GT(totals.redoneAlongside, 0) << "searched again during the random phases";
+    EXPECT_LT(totals.redoneAlongside, totals.redone)
+        << "and at the commit (the batches with a progress write-back)";
 }
 
 TEST(ParallelFill, AStopAtAProgressStepKeepsTheOneThreadPicture) {
@@ -226,11 +231,11 @@ ByteGrid OneThreadPrefix(const Inputs& in, std::int64_t entries) {
 // A job stopped from another thread at random moments (after a random number of progress reports
 // and a random pause): whatever it got to, the picture is the one-thread picture after as many
 // entries.
-TEST(ParallelFill, AStopAtARandomMomentKeepsTheOneThreadPrefix) {
-    const Inputs in = Hole(5, 56, 44);
-    Dice dice(77);
+// Returns how many stops landed inside the fill; `alongside` adds up the searches done again
+// alongside the random phases before the stops.
+int StopAtRandomMoments(const Inputs& in, Dice& dice, int runs, std::int64_t& alongside) {
     int midway = 0;
-    for (int run = 0; run < 8; ++run) {
+    for (int run = 0; run < runs; ++run) {
         const int threads = 2 + run % (kMostThreads - 1);
         SCOPED_TRACE(std::to_string(threads) + " threads, run " + std::to_string(run));
         JobRig rig(in);
@@ -253,10 +258,29 @@ TEST(ParallelFill, AStopAtARandomMomentKeepsTheOneThreadPrefix) {
         worker.join();
         const std::int64_t entries = job.stats.entriesFilled;
         if (entries > 0 && entries < 2 * job.stats.marked) ++midway;
+        alongside += job.stats.searchesRedoneAlongside;
         EXPECT_TRUE(SamePixels(image.pixels(), OneThreadPrefix(in, entries)))
             << "after " << entries << " entries";
     }
-    EXPECT_GT(midway, 0) << "some stops must land inside the fill";
+    return midway;
+}
+
+TEST(ParallelFill, AStopAtARandomMomentKeepsTheOneThreadPrefix) {
+    Dice dice(77);
+    std::int64_t alongside = 0;
+    EXPECT_GT(StopAtRandomMoments(Hole(5, 56, 44), dice, 8, alongside), 0)
+        << "some stops must land inside the fill";
+}
+
+// A stop that comes while searches are done again alongside the random phases: the entries they
+// committed early (the ones their walks read) are kept, and the batch ends after the last of them
+// with every entry before it committed. The hole is large enough for a progress step to hold
+// several batches (only batches without a progress write-back search again alongside).
+TEST(ParallelFill, AStopAmongSearchesDoneAlongsideKeepsTheOneThreadPrefix) {
+    Dice dice(91);
+    std::int64_t alongside = 0;
+    EXPECT_GT(StopAtRandomMoments(Hole(11, 120, 120), dice, 14, alongside), 0);
+    EXPECT_GT(alongside, 0);
 }
 
 }  // namespace
