@@ -279,7 +279,7 @@ TEST(ParallelFill, AStopAtARandomMomentKeepsTheOneThreadPrefix) {
 TEST(ParallelFill, AStopAmongSearchesDoneAlongsideKeepsTheOneThreadPrefix) {
     Dice dice(91);
     std::int64_t alongside = 0;
-    EXPECT_GT(StopAtRandomMoments(Hole(11, 120, 120), dice, 14, alongside), 0);
+    EXPECT_GT(StopAtRandomMoments(Hole(11, 100, 100), dice, 14, alongside), 0);
     EXPECT_GT(alongside, 0);
 }
 
