@@ -47,12 +47,14 @@ struct FillJob;
 // first searches the neighbours of the batch's entries against the grids as the batch found them;
 // that tells which entries end on a perfect score and draw nothing, so the generator's state at
 // the start of every other entry's random phase (1000 draws each) is known, and the random phases
-// run in parallel too. The entries are then committed one by one in fill order. An entry whose
-// walk examined a pixel that an earlier entry of the batch has just filled is searched again
-// there, its random phase shared out in stretches over the threads; when an entry's random phase
-// started from a state that turned out wrong (an earlier random phase reached a perfect score), the
-// random phases from that entry on run again from the true states. Only committed entries ever
-// reach the grids.
+// run in parallel too. An entry whose walk examined a pixel that an earlier entry of the batch
+// fills is searched again: in the random round, by the thread that claimed it, once those earlier
+// entries have their final searches (they are committed first); in a batch with a progress
+// write-back, when it is committed, its random phase shared out in stretches over the threads.
+// The entries are then committed in fill order; when an entry's random phase started from a state
+// that turned out wrong (an earlier random phase reached a perfect score), the random phases from
+// that entry on run again from the true states. Only entries whose searches are final ever reach
+// the grids, and a stop keeps every entry up to the last one committed.
 void RunParallelFillLoop(FillEngine& engine, FillJob& job, const FillRect& workRect, int threads);
 
 }  // namespace velmora
