@@ -191,7 +191,7 @@ class ParallelFill {
         bool walked = false;        // false: the walk needs offsets not generated yet (FinishWalks)
         bool readsEarlier = false;  // its walk may have read an earlier entry's pixel
         // Searched again during the random phases, by the thread that claimed it (a search done
-        // again alongside): its search is final and it is committed.
+        // again alongside): its search is final if its planned state holds; the commits commit it.
         bool redoneAlongside = false;
         // When tracing: its random phase waited for every entry up to this one to end (-1: none).
         std::int32_t waitsFor = -1;
