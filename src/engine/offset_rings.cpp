@@ -35,8 +35,6 @@ void OffsetRings::Reset(std::int32_t width, std::int32_t height) {
 void OffsetRings::Release() {
     reachedSquare_ = -1;
     offsets_ = {};
-    band_ = {};
-    lengthStarts_ = {};
 }
 
 std::int64_t OffsetRings::FullSize() const {
@@ -63,7 +61,7 @@ bool OffsetRings::Extend() {
     const std::int64_t high = std::min(lastSquare, low + std::max(kFirstBandSquare, low / 4));
     // Offsets are listed row by row, left to right, then spread stably by dx² + dy²: that is the
     // list's order (length, then dy, then dx), without a comparison sort.
-    band_.clear();
+    std::vector<GridPoint> band;
     const std::int64_t rowReach = std::min(maxY, FloorSqrt(high));
     for (std::int64_t dy = -rowReach; dy <= rowReach; ++dy) {
         const std::int64_t rest = high - dy * dy;
@@ -73,20 +71,19 @@ bool OffsetRings::Extend() {
         const std::int64_t inner = innerRest < 0 ? 0 : FloorSqrt(innerRest) + 1;
         const auto y = static_cast<std::int32_t>(dy);
         for (std::int64_t ax = outer; ax >= inner && ax > 0; --ax)
-            band_.push_back({static_cast<std::int32_t>(-ax), y});
+            band.push_back({static_cast<std::int32_t>(-ax), y});
         for (std::int64_t ax = inner; ax <= outer; ++ax)
-            band_.push_back({static_cast<std::int32_t>(ax), y});
+            band.push_back({static_cast<std::int32_t>(ax), y});
     }
-    // lengthStarts_[s - low - 1]: where the offsets of length s go, counted first.
-    lengthStarts_.assign(static_cast<std::size_t>(high - low) + 1, 0);
-    for (const GridPoint o : band_)
-        ++lengthStarts_[static_cast<std::size_t>(SquaredLength(o) - low)];
+    // lengthStarts[s - low]: where the offsets of length s go in the band, counted first.
+    std::vector<std::uint32_t> lengthStarts(static_cast<std::size_t>(high - low) + 1, 0);
+    for (const GridPoint o : band) ++lengthStarts[static_cast<std::size_t>(SquaredLength(o) - low)];
     std::uint32_t position = 0;
-    for (std::uint32_t& start : lengthStarts_) position += std::exchange(start, position);
+    for (std::uint32_t& start : lengthStarts) position += std::exchange(start, position);
     const std::size_t bandStart = offsets_.size();
-    offsets_.resize(bandStart + band_.size());
-    for (const GridPoint o : band_)
-        offsets_[bandStart + lengthStarts_[static_cast<std::size_t>(SquaredLength(o) - low)]++] = o;
+    offsets_.resize(bandStart + band.size());
+    for (const GridPoint o : band)
+        offsets_[bandStart + lengthStarts[static_cast<std::size_t>(SquaredLength(o) - low)]++] = o;
     reachedSquare_ = high;
     return true;
 }

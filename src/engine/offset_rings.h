@@ -37,9 +37,6 @@ class OffsetRings {
     std::int32_t height_ = 0;
     std::int64_t reachedSquare_ = -1;  // every offset with dx² + dy² up to this is generated
     std::vector<GridPoint> offsets_;
-    // Scratch of Extend: the band row by row, and where each length's offsets start.
-    std::vector<GridPoint> band_;
-    std::vector<std::uint32_t> lengthStarts_;
 };
 
 // Sets the reach of the lazy offsets: the same list BuildOffsetList makes, generated on demand.
