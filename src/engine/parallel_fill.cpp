@@ -235,12 +235,12 @@ class ParallelFill {
     // Hands out a round besides the batch's two (walks, stretches, commits) from within a piece
     // of time alone, tracing it as a round of its own.
     void RunExtraRound(Ticket::Kind kind, std::int64_t count);
-    void CommitEntry(std::int64_t k);
     // Generates more offsets for the walks of the batch that needed them and searches those
     // entries' neighbours again, on all threads, until every walk has finished.
     void FinishWalks(std::int64_t count);
     void PrefetchNextSearchAgain(std::int64_t k);
-    // Commits what entry k's walk may have read: its near entries, or every earlier entry.
+    // Commits what entry k's walk may have read, unless committed already: its near entries, or
+    // every earlier entry. Any thread.
     void CommitNearEntries(std::int64_t k);
     // Where the time of a round's item is kept when tracing.
     float& ItemMicros(Ticket::Kind kind, std::int64_t item);
@@ -479,11 +479,7 @@ bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
     const bool holds = ChainHoldsBefore(lastNear + 1);
     if (job_.trace != nullptr) waitMicros = MicrosSince(waitStart);
     if (!holds) return false;
-    if (fewNear) {
-        for (const std::int32_t e : near) CommitOnce(e);
-    } else {
-        for (std::int64_t e = 0; e < k; ++e) CommitOnce(e);
-    }
+    CommitNearEntries(k);
     BringWalkUpToDate(k);
     engine_.ReadNeighbours(slot.search);
     engine_.ScoreNeighbourProposals(slot.search);
@@ -686,15 +682,18 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
         if (k == stopAt) break;
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         if (slot.plannedStart != state) break;  // an earlier random phase ended early
-        if (slot.redoneAlongside) {
+        if (slot.readsEarlier) {
+            if (slot.redoneAlongside) {
+                ++job_.stats.searchesRedoneAlongside;
+            } else {
+                PrefetchNextSearchAgain(k);
+                CommitNearEntries(k);
+                SearchAgainNow(k, state);
+                CommitOnce(k);
+            }
             ++job_.stats.searchesRedone;
-            ++job_.stats.searchesRedoneAlongside;
-        } else if (slot.readsEarlier) {
-            PrefetchNextSearchAgain(k);
-            CommitNearEntries(k);
-            SearchAgainNow(k, state);
-            ++job_.stats.searchesRedone;
-            CommitEntry(k);
+            if (slot.nearCount > static_cast<std::int32_t>(slot.near.size()))
+                ++job_.stats.searchesRedoneAfterAll;
         }
         state = slot.search.randomEnd;
     }
@@ -750,27 +749,14 @@ void ParallelFill::FinishWalks(std::int64_t count) {
     }
 }
 
-void ParallelFill::CommitEntry(std::int64_t k) {
-    Slot& slot = slots_[static_cast<std::size_t>(k)];
-    engine_.CommitSearch(slot.search);
-    slot.commit.store(Committed, std::memory_order_relaxed);
-}
-
 void ParallelFill::CommitNearEntries(std::int64_t k) {
     const Slot& slot = slots_[static_cast<std::size_t>(k)];
     if (slot.nearCount <= static_cast<std::int32_t>(slot.near.size())) {
-        for (std::int32_t j = 0; j < slot.nearCount; ++j) {
-            const std::int32_t e = slot.near[static_cast<std::size_t>(j)];
-            if (slots_[static_cast<std::size_t>(e)].commit.load(std::memory_order_relaxed) !=
-                Committed)
-                CommitEntry(e);
-        }
+        for (std::int32_t j = 0; j < slot.nearCount; ++j)
+            CommitOnce(slot.near[static_cast<std::size_t>(j)]);
         return;
     }
-    ++job_.stats.searchesRedoneAfterAll;
-    for (std::int64_t e = 0; e < k; ++e)
-        if (slots_[static_cast<std::size_t>(e)].commit.load(std::memory_order_relaxed) != Committed)
-            CommitEntry(e);
+    for (std::int64_t e = 0; e < k; ++e) CommitOnce(e);
 }
 
 // The walk is brought up to date with the batch's entries committed before this one (those within
