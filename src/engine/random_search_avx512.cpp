@@ -86,18 +86,22 @@ class Avx512Search {
 
     VELMORA_AVX512 void Run(RandomSearchState& state) {
         // Candidates are drawn two chunks ahead and their positions read one chunk ahead, so that
-        // on a large source area the prefetched lines have arrived when a chunk is compared.
+        // on a large source area the prefetched lines have arrived when a chunk is compared. The
+        // indices are stored when drawn and read back a chunk later, when the store has long
+        // completed.
         std::uint32_t chunkState = startState_;
         alignas(64) std::int32_t positions[2][kLanes];
-        ReadPositions(DrawIndices(chunkState), positions[0]);
-        __m512i index = DrawIndices(Advance(chunkState));
-        PrefetchPositions(index);
+        alignas(64) std::int32_t indices[2][kLanes];
+        _mm512_store_si512(indices[0], DrawIndices(chunkState));
+        ReadPositions(indices[0], positions[0]);
+        _mm512_store_si512(indices[1], DrawIndices(Advance(chunkState)));
+        PrefetchPositions(indices[1]);
         for (int drawn = 0, chunk = 0; drawn < in_.draws && !ended_; drawn += kLanes, ++chunk) {
             const int lanes = in_.draws - drawn < kLanes ? in_.draws - drawn : kLanes;
             if (drawn + kLanes < in_.draws) {
-                ReadPositions(index, positions[(chunk + 1) & 1]);
-                index = DrawIndices(Advance(Advance(chunkState)));
-                PrefetchPositions(index);
+                ReadPositions(indices[(chunk + 1) & 1], positions[(chunk + 1) & 1]);
+                _mm512_store_si512(indices[chunk & 1], DrawIndices(Advance(Advance(chunkState))));
+                PrefetchPositions(indices[chunk & 1]);
             }
             CompareFirst(positions[chunk & 1], drawn, lanes);
             chunkState =
@@ -224,22 +228,18 @@ class Avx512Search {
 
     // The positions of sixteen drawn candidates; with prefetching, the line of each one's first
     // step is asked for as well.
-    VELMORA_AVX512 void ReadPositions(__m512i index, std::int32_t* position) const {
+    VELMORA_AVX512 void ReadPositions(const std::int32_t* index, std::int32_t* position) const {
         // One load each rather than a gather: a gather completes only when all sixteen lines
         // have arrived, and holds up everything after it until then.
-        alignas(64) std::int32_t lanes[kLanes];
-        _mm512_store_si512(lanes, index);
-        for (int k = 0; k < kLanes; ++k) position[k] = in_.positions[lanes[k]];
+        for (int k = 0; k < kLanes; ++k) position[k] = in_.positions[index[k]];
         if (!in_.prefetch) return;
         for (int k = 0; k < kLanes; ++k)
             __builtin_prefetch(in_.pixels + position[k] + steps_[0].delta);
     }
 
-    VELMORA_AVX512 void PrefetchPositions(__m512i index) const {
+    VELMORA_AVX512 void PrefetchPositions(const std::int32_t* index) const {
         if (!in_.prefetch) return;
-        alignas(64) std::int32_t lanes[kLanes];
-        _mm512_store_si512(lanes, index);
-        for (int k = 0; k < kLanes; ++k) __builtin_prefetch(in_.positions + lanes[k]);
+        for (int k = 0; k < kLanes; ++k) __builtin_prefetch(in_.positions + index[k]);
     }
 
     // The first step for candidates `drawn` to `drawn + lanes - 1`.
