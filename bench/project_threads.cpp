@@ -109,11 +109,18 @@ double RoundMicros(const std::vector<float>& items, int processors) {
     return Schedule(items, free, 0.0);
 }
 
-// A batch's two rounds: a helper takes the write-back up as the batch starts, the random phases
-// start once every neighbour search has ended, and the commits wait for the write-back as well.
+// A batch's two rounds: a helper takes the write-back up as the batch starts while the calling
+// thread files the batch's pixels, the random phases start once every neighbour search has ended,
+// and the commits wait for the write-back as well.
 double BatchRoundsMicros(const FillTrace::Batch& batch, int processors) {
     FreeTimes free;
-    for (int p = 0; p < processors; ++p) free.push(p == 0 ? batch.writeBackMicros : 0.0);
+    if (processors == 1) {
+        free.push(batch.writeBackMicros + batch.filingMicros);
+    } else {
+        free.push(batch.writeBackMicros);
+        free.push(batch.filingMicros);
+        for (int p = 2; p < processors; ++p) free.push(0.0);
+    }
     const double neighboursEnd = Schedule(batch.neighbourMicros, free, 0.0);
     const double randomEnd = Schedule(batch.randomMicros, free, neighboursEnd, batch.randomWaits);
     return std::max<double>(randomEnd, batch.writeBackMicros);
@@ -142,7 +149,7 @@ Projection Project(const FillTrace& trace, int processors) {
             without.writeBackMicros = 0;
             roundsWithoutWriteBacks += BatchRoundsMicros(without, processors);
         }
-        work += batch.writeBackMicros;
+        work += batch.writeBackMicros + batch.filingMicros;
         writeBacks += batch.writeBackMicros;
         for (const std::vector<float>& search : batch.extraRoundMicros) {
             againMicros += RoundMicros(search, processors);

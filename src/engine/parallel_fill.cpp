@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -172,12 +173,16 @@ class ParallelFill {
           slots_(static_cast<std::size_t>(std::min<std::int64_t>(
               kWriteBackBatchFactor * BatchPerThread(batchThreads_) * batchThreads_,
               Ticket::kMostItems))),
-          cells_(engine.statusGrid.width(), engine.statusGrid.height()) {
+          cells_(engine.statusGrid.width(), engine.statusGrid.height()),
+          perfectScores_((slots_.size() + 63) / 64) {
         again_.stretches.resize(static_cast<std::size_t>(batchThreads_));
         const std::size_t commitChunks =
             (slots_.size() + kCommitChunk - 1) / static_cast<std::size_t>(kCommitChunk);
         sharedMicros_.resize(std::max({again_.stretches.size(), commitChunks, slots_.size()}));
         unfinishedWalks_.reserve(slots_.size());
+        phaseJumps_.resize(slots_.size() + 1);
+        for (std::size_t n = 1; n < phaseJumps_.size(); ++n)
+            phaseJumps_[n] = phaseJumps_[n - 1].Then(kRandomPhaseJump);
     }
 
     void Run();
@@ -187,7 +192,8 @@ class ParallelFill {
 
     struct Slot {
         EntrySearch search;
-        std::uint32_t plannedStart = 0;  // the generator's state the random phase starts from
+        // The generator's state the random phase starts from (PlannedStart), kept for the commits.
+        std::uint32_t plannedStart = 0;
         bool walked = false;        // false: the walk needs offsets not generated yet (FinishWalks)
         bool readsEarlier = false;  // its walk may have read an earlier entry's pixel
         // Searched again during the random phases, by the thread that claimed it (a search done
@@ -225,11 +231,16 @@ class ParallelFill {
     [[nodiscard]] bool FinishWriteBack();
     // Hands out a round, works on it too and returns when all its items are done.
     void RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count);
+    // The same in two halves, so that the calling thread can do something else first.
+    void HandOut(Ticket::Kind kind, std::int64_t first, std::int64_t count);
+    void FinishRound(std::int64_t count);
     // Claims and works items of the round `ticket` names while there are any; returns the word
     // as last seen.
     std::uint64_t WorkOn(std::uint64_t ticket);
     void DoItem(Ticket::Kind kind, std::int64_t item);
     void SearchEntryNeighbours(std::int64_t k);
+    // The walk and the neighbours' proposals of entry k, noting what the round's end needs.
+    void WalkAndScoreNeighbours(std::int64_t k);
     void ScoreStretch(std::int64_t item);
     void CommitChunk(std::int64_t item);
     // Hands out a round besides the batch's two (walks, stretches, commits) from within a piece
@@ -244,7 +255,12 @@ class ParallelFill {
     void CommitNearEntries(std::int64_t k);
     // Where the time of a round's item is kept when tracing.
     float& ItemMicros(Ticket::Kind kind, std::int64_t item);
-    void PlanDraws(std::int64_t from);
+    // Starts a random round from entry `from` of the batch, the generator then at randomState_.
+    void StartRandomRound(std::int64_t from);
+    // The generator's state at entry k's random phase: every entry of the round before it draws
+    // 1000 values unless its neighbours already gave a perfect score (an entry to be searched
+    // again may turn out otherwise: its commit finds out). Any thread, during the round.
+    [[nodiscard]] std::uint32_t PlannedStart(std::int64_t k) const;
     // The random phase of entry k of the batch: its own, or its search done again alongside.
     void RandomPhase(std::int64_t k);
     // Searches entry k again during the random phases, from its planned generator state, once the
@@ -291,6 +307,9 @@ class ParallelFill {
     // calling thread's time in them (not time alone).
     std::vector<float> sharedMicros_;
     std::vector<std::int64_t> unfinishedWalks_;  // the entries of a round of walks
+    // phaseJumps_[n]: the generator's step over n whole random phases.
+    std::vector<RandomJump> phaseJumps_;
+    std::int64_t randomFrom_ = 0;  // the first entry of the current random round
     // Whether this batch's random phases search again alongside what must be searched again: not
     // in a batch with a progress write-back, which must not see any commit of the batch.
     bool againAlongside_ = false;
@@ -310,6 +329,7 @@ class ParallelFill {
     // Written before Written is stored, read after it is seen.
     bool writeBackFailed_ = false;
     float writeBackMicros_ = 0;  // when tracing
+    float filingMicros_ = 0;     // when tracing: the batch's pixels filed during its searches
 
     std::uint64_t round_ = 0;
     // Each on a cache line of its own: every claim writes the ticket, every finished run of
@@ -319,6 +339,10 @@ class ParallelFill {
     // The entries of the random round before this one have all finished with their planned
     // draws; -1 once one of them did not.
     alignas(64) std::atomic<std::int64_t> chainHolds_{0};
+    // Set by the neighbour searches: a bit per entry of the batch whose neighbours gave a perfect
+    // score, and whether any walk needs more offsets.
+    std::vector<std::atomic<std::uint64_t>> perfectScores_;
+    std::atomic<bool> walksUnfinished_{false};
 };
 
 void ParallelFill::Run() {
@@ -406,11 +430,23 @@ float& ParallelFill::ItemMicros(Ticket::Kind kind, std::int64_t item) {
 
 void ParallelFill::SearchEntryNeighbours(std::int64_t k) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
-    slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(begin_ + k), slot.search);
     slot.commit.store(Open, std::memory_order_relaxed);
-    slot.neighbourBest = slot.search.best;
+    slot.finished.store(false, std::memory_order_relaxed);
     slot.micros = {};
     slot.waitsFor = -1;
+    WalkAndScoreNeighbours(k);
+}
+
+void ParallelFill::WalkAndScoreNeighbours(std::int64_t k) {
+    Slot& slot = slots_[static_cast<std::size_t>(k)];
+    slot.walked = engine_.SearchNeighbours(static_cast<std::int32_t>(begin_ + k), slot.search);
+    slot.neighbourBest = slot.search.best;
+    if (!slot.walked) {
+        walksUnfinished_.store(true, std::memory_order_relaxed);
+    } else if (slot.neighbourBest.score == 0) {
+        perfectScores_[static_cast<std::size_t>(k / 64)].fetch_or(std::uint64_t{1} << (k % 64),
+                                                                  std::memory_order_relaxed);
+    }
 }
 
 void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
@@ -421,11 +457,7 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
         } else if (kind == Ticket::Commits) {
             CommitChunk(item);
         } else {
-            const std::int64_t k = unfinishedWalks_[static_cast<std::size_t>(item)];
-            Slot& slot = slots_[static_cast<std::size_t>(k)];
-            slot.walked =
-                engine_.SearchNeighbours(static_cast<std::int32_t>(begin_ + k), slot.search);
-            slot.neighbourBest = slot.search.best;
+            WalkAndScoreNeighbours(unfinishedWalks_[static_cast<std::size_t>(item)]);
         }
         if (job_.trace != nullptr) ItemMicros(kind, item) = MicrosSince(start);
         return;
@@ -450,6 +482,7 @@ void ParallelFill::RandomPhase(std::int64_t k) {
     const bool tracing = job_.trace != nullptr;
     const auto start = tracing ? Clock::now() : Clock::time_point{};
     float waitMicros = 0;
+    slot.plannedStart = PlannedStart(k);
     FindEarlierEntriesWithinReach(k);
     slot.redoneAlongside = false;
     if (!slot.readsEarlier) {
@@ -503,9 +536,8 @@ std::int64_t ParallelFill::AdvanceChain() {
         if (held < 0 || held >= last) return held;
         const Slot& slot = slots_[static_cast<std::size_t>(held)];
         if (!slot.finished.load(std::memory_order_acquire)) return held;
-        const bool holds =
-            (!slot.readsEarlier || slot.redoneAlongside) &&
-            slot.search.randomEnd == slots_[static_cast<std::size_t>(held + 1)].plannedStart;
+        const bool holds = (!slot.readsEarlier || slot.redoneAlongside) &&
+                           slot.search.randomEnd == PlannedStart(held + 1);
         // Any thread may move the mark on; they all find the same.
         chainHolds_.compare_exchange_strong(held, holds ? held + 1 : -1, std::memory_order_acq_rel);
     }
@@ -555,12 +587,19 @@ void ParallelFill::RunExtraRound(Ticket::Kind kind, std::int64_t count) {
 }
 
 void ParallelFill::RunRound(Ticket::Kind kind, std::int64_t first, std::int64_t count) {
+    HandOut(kind, first, count);
+    FinishRound(count);
+}
+
+void ParallelFill::HandOut(Ticket::Kind kind, std::int64_t first, std::int64_t count) {
     roundFirst_ = first;
     done_.store(0, std::memory_order_relaxed);
-    const std::uint64_t ticket = Ticket::Make(++round_, kind, count);
-    ticket_.store(ticket, std::memory_order_release);
+    ticket_.store(Ticket::Make(++round_, kind, count), std::memory_order_release);
     ticket_.notify_all();
-    WorkOn(ticket);
+}
+
+void ParallelFill::FinishRound(std::int64_t count) {
+    WorkOn(ticket_.load(std::memory_order_acquire));
     // What is left are items that other threads claimed and are still working on.
     for (int turns = 0; done_.load(std::memory_order_acquire) != count;) Pause(turns);
 }
@@ -581,9 +620,17 @@ void ParallelFill::RunBatches() {
         const std::int64_t count = end_ - begin_;
         againAlongside_ = i % step != 0;
         if (!againAlongside_) OfferWriteBack();
+        for (std::size_t w = 0; w < static_cast<std::size_t>((count + 63) / 64); ++w)
+            perfectScores_[w].store(0, std::memory_order_relaxed);
+        walksUnfinished_.store(false, std::memory_order_relaxed);
+        const std::int64_t runs = (count + kNeighbourRun - 1) / kNeighbourRun;
+        HandOut(Ticket::Neighbours, 0, runs);
+        // Only the random phases look the batch's pixels up: filed while the others search.
+        const auto filing = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
         cells_.File({engine_.markedPoints.data() + begin_, static_cast<std::size_t>(count)});
+        if (job_.trace != nullptr) filingMicros_ = MicrosSince(filing);
         alone.Stop();
-        RunRound(Ticket::Neighbours, 0, (count + kNeighbourRun - 1) / kNeighbourRun);
+        FinishRound(runs);
         alone.Start();
         FinishWalks(count);
         alone.Stop();
@@ -591,7 +638,7 @@ void ParallelFill::RunBatches() {
         // at an entry turns out other than planned.
         for (std::int64_t from = 0;;) {
             alone.Start();
-            PlanDraws(from);
+            StartRandomRound(from);
             alone.Stop();
             RunRound(Ticket::Random, from, count - from);
             // The write-back is traced as a piece of its own, not as time alone.
@@ -650,22 +697,35 @@ void ParallelFill::Record(float aloneMicros) {
     }
     batch.aloneMicros = aloneMicros;
     batch.writeBackMicros = std::exchange(writeBackMicros_, 0.0f);
+    batch.filingMicros = std::exchange(filingMicros_, 0.0f);
     batch.extraRoundMicros = std::move(extraRoundsTrace_);
     extraRoundsTrace_.clear();
     extraRoundsWallMicros_ = 0;
 }
 
-// Every random phase draws 1000 values unless the neighbours already gave a perfect score (an
-// entry to be searched again may turn out otherwise: its commit finds out).
-void ParallelFill::PlanDraws(std::int64_t from) {
-    std::uint32_t state = randomState_;
-    for (std::int64_t k = from; k < end_ - begin_; ++k) {
-        Slot& slot = slots_[static_cast<std::size_t>(k)];
-        slot.plannedStart = state;
-        slot.finished.store(false, std::memory_order_relaxed);
-        if (slot.neighbourBest.score != 0) state = kRandomPhaseJump.Apply(state);
-    }
+void ParallelFill::StartRandomRound(std::int64_t from) {
+    randomFrom_ = from;
     chainHolds_.store(from, std::memory_order_relaxed);
+    // The neighbour searches cleared the marks for the first round.
+    if (from == 0) return;
+    for (std::int64_t k = from; k < end_ - begin_; ++k)
+        slots_[static_cast<std::size_t>(k)].finished.store(false, std::memory_order_relaxed);
+}
+
+std::uint32_t ParallelFill::PlannedStart(std::int64_t k) const {
+    // The entries of [randomFrom_, k) with a perfect score, word by word.
+    std::int64_t perfect = 0;
+    for (std::int64_t first = randomFrom_; first < k;) {
+        const std::int64_t word = first / 64;
+        const std::int64_t end = std::min(k, (word + 1) * 64);
+        const auto width = static_cast<int>(end - first);
+        const std::uint64_t bits =
+            perfectScores_[static_cast<std::size_t>(word)].load(std::memory_order_relaxed) >>
+            (first % 64);
+        perfect += std::popcount(width == 64 ? bits : bits & ((std::uint64_t{1} << width) - 1));
+        first = end;
+    }
+    return phaseJumps_[static_cast<std::size_t>(k - randomFrom_ - perfect)].Apply(randomState_);
 }
 
 // Commits from entry `from` of the batch on, in order; returns where it ended: the batch's end, a
@@ -738,6 +798,7 @@ void ParallelFill::PrefetchNextSearchAgain(std::int64_t k) {
 }
 
 void ParallelFill::FinishWalks(std::int64_t count) {
+    if (!walksUnfinished_.load(std::memory_order_relaxed)) return;
     for (;;) {
         unfinishedWalks_.clear();
         for (std::int64_t k = 0; k < count; ++k)

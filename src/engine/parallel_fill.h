@@ -26,6 +26,9 @@ struct FillTrace {
         // The progress write-back done while the batch was searched (it starts with the batch;
         // the commits wait for it), 0 when there was none.
         float writeBackMicros = 0;
+        // The calling thread's filing of the batch's pixels, done while the other threads start
+        // on the neighbour searches.
+        float filingMicros = 0;
         // The rounds handed out besides the two: the walks searched again once more offsets
         // were generated, each search done again at its commit (the stretches of its random
         // phase) and the commits themselves, shared out.
