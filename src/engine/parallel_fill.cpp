@@ -625,11 +625,11 @@ void ParallelFill::RunBatches() {
         walksUnfinished_.store(false, std::memory_order_relaxed);
         const std::int64_t runs = (count + kNeighbourRun - 1) / kNeighbourRun;
         HandOut(Ticket::Neighbours, 0, runs);
+        alone.Stop();
         // Only the random phases look the batch's pixels up: filed while the others search.
         const auto filing = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
         cells_.File({engine_.markedPoints.data() + begin_, static_cast<std::size_t>(count)});
         if (job_.trace != nullptr) filingMicros_ = MicrosSince(filing);
-        alone.Stop();
         FinishRound(runs);
         alone.Start();
         FinishWalks(count);
