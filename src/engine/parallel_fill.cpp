@@ -44,8 +44,10 @@ constexpr std::int64_t kCommitLookAhead = 8;
 
 // Entries per item when the commits are shared out.
 constexpr std::int64_t kCommitChunk = 32;
-// Entries a neighbour-search item takes.
+// Entries a neighbour-search item takes, and how far ahead within it their neighbourhoods are
+// fetched.
 constexpr std::int64_t kNeighbourRun = 4;
+constexpr std::int64_t kNeighbourFetchAhead = 2;
 
 constexpr RandomJump kRandomPhaseJump = RandomJump::Of(2 * kRandomCandidates);
 
@@ -463,12 +465,16 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
         return;
     }
     if (kind == Ticket::Neighbours) {
-        // A run of entries an item: their neighbourhoods are fetched one entry ahead.
+        // A run of entries an item: their neighbourhoods are fetched two entries ahead, the
+        // run's first two at once.
         const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
         const std::int64_t first = item * kNeighbourRun;
         const std::int64_t end = std::min(first + kNeighbourRun, end_ - begin_);
+        for (std::int64_t k = first; k < std::min(first + kNeighbourFetchAhead, end); ++k)
+            engine_.PrefetchEntry(begin_ + k);
         for (std::int64_t k = first; k < end; ++k) {
-            if (k + 1 < end) engine_.PrefetchEntry(begin_ + k + 1);
+            if (k + kNeighbourFetchAhead < end)
+                engine_.PrefetchEntry(begin_ + k + kNeighbourFetchAhead);
             SearchEntryNeighbours(k);
         }
         if (job_.trace != nullptr) ItemMicros(kind, item) = MicrosSince(start);
