@@ -17,6 +17,7 @@
 #include "batch_cells.h"
 #include "fill_engine.h"
 #include "fill_job.h"
+#include "usable_cores.h"
 
 namespace velmora {
 
@@ -63,23 +64,33 @@ double ThreadProcessorMicros() {
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) * 1e-3;
 }
 
-// One turn of a wait for another thread: the first turns only pause the processor briefly (the
-// waits between rounds are mostly a microsecond or two, shorter than a trip through the system),
+// A wait for another thread, turn by turn: the first turns only pause the processor briefly (the
+// waits between rounds are mostly a few microseconds, shorter than a trip through the system),
 // later ones give the processor up, so that more threads than processors still make progress.
-// `turns` counts the turns taken so far (up to the pausing ones).
-void Pause(int& turns) {
-    constexpr int kPausingTurns = 64;
+class Backoff {
+  public:
+    // About 30 microseconds of pausing when every thread has a processor of its own; when they
+    // share, the processor goes to another thread after about two.
+    static constexpr int kPausingTurnsAlone = 1024;
+    static constexpr int kPausingTurnsShared = 64;
+
+    explicit Backoff(int pausingTurns) : pausingTurns_(pausingTurns) {}
+
+    void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
-    if (turns < kPausingTurns) {
-        ++turns;
-        __builtin_ia32_pause();
-        return;
-    }
-#else
-    (void)turns;
+        if (turns_ < pausingTurns_) {
+            ++turns_;
+            __builtin_ia32_pause();
+            return;
+        }
 #endif
-    std::this_thread::yield();
-}
+        std::this_thread::yield();
+    }
+
+  private:
+    int pausingTurns_;
+    int turns_ = 0;
+};
 
 std::int64_t SquaredLength(GridPoint o) {
     return std::int64_t{o.x} * o.x + std::int64_t{o.y} * o.y;
@@ -168,6 +179,8 @@ class ParallelFill {
           job_(job),
           workRect_(workRect),
           threads_(threads),
+          pausingTurns_(threads <= UsableCores() ? Backoff::kPausingTurnsAlone
+                                                 : Backoff::kPausingTurnsShared),
           length_(static_cast<std::int64_t>(engine.markedPoints.size())),
           batchThreads_(job.trace != nullptr && job.trace->batchThreads > 0
                             ? job.trace->batchThreads
@@ -297,6 +310,7 @@ class ParallelFill {
     FillJob& job_;
     const FillRect workRect_;
     const int threads_;
+    const int pausingTurns_;  // of every wait for another thread
     const std::int64_t length_;
     const int batchThreads_;  // the threads the batches are sized for
     std::vector<Slot> slots_;
@@ -381,9 +395,9 @@ void ParallelFill::Help() {
         }
         // Idle: look again for a while (rounds follow each other within microseconds), then
         // sleep until the word changes.
-        int turns = 0;
+        Backoff backoff(pausingTurns_);
         for (int spin = 0; spin < 2000 && seen == ticket_.load(std::memory_order_acquire); ++spin)
-            Pause(turns);
+            backoff.Pause();
         ticket_.wait(seen, std::memory_order_acquire);
         seen = ticket_.load(std::memory_order_acquire);
     }
@@ -527,11 +541,11 @@ bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
 }
 
 bool ParallelFill::ChainHoldsBefore(std::int64_t k) {
-    for (int turns = 0;;) {
+    for (Backoff backoff(pausingTurns_);;) {
         const std::int64_t held = AdvanceChain();
         if (held < 0) return false;
         if (held >= k) return true;
-        Pause(turns);
+        backoff.Pause();
     }
 }
 
@@ -557,7 +571,8 @@ void ParallelFill::CommitOnce(std::int64_t e) {
         slot.commit.store(Committed, std::memory_order_release);
         return;
     }
-    for (int turns = 0; slot.commit.load(std::memory_order_acquire) != Committed;) Pause(turns);
+    for (Backoff backoff(pausingTurns_); slot.commit.load(std::memory_order_acquire) != Committed;)
+        backoff.Pause();
 }
 
 void ParallelFill::ScoreStretch(std::int64_t item) {
@@ -607,7 +622,8 @@ void ParallelFill::HandOut(Ticket::Kind kind, std::int64_t first, std::int64_t c
 void ParallelFill::FinishRound(std::int64_t count) {
     WorkOn(ticket_.load(std::memory_order_acquire));
     // What is left are items that other threads claimed and are still working on.
-    for (int turns = 0; done_.load(std::memory_order_acquire) != count;) Pause(turns);
+    for (Backoff backoff(pausingTurns_); done_.load(std::memory_order_acquire) != count;)
+        backoff.Pause();
 }
 
 void ParallelFill::RunBatches() {
@@ -683,7 +699,8 @@ void ParallelFill::TakeWriteBack() {
 bool ParallelFill::FinishWriteBack() {
     if (writeBack_.load(std::memory_order_acquire) == NoWriteBack) return true;
     TakeWriteBack();
-    for (int turns = 0; writeBack_.load(std::memory_order_acquire) != Written;) Pause(turns);
+    for (Backoff backoff(pausingTurns_); writeBack_.load(std::memory_order_acquire) != Written;)
+        backoff.Pause();
     writeBack_.store(NoWriteBack, std::memory_order_relaxed);
     if (writeBackFailed_) return false;
     ++job_.stats.progressReports;
