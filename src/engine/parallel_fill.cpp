@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <bit>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -92,6 +91,15 @@ class Backoff {
     int pausingTurns_;
     int turns_ = 0;
 };
+
+// The set bits of a word, inline: the baseline processor has no population-count instruction, and
+// std::popcount then costs a call for every random phase.
+int CountBits(std::uint64_t bits) {
+    bits -= (bits >> 1) & 0x5555555555555555u;
+    bits = (bits & 0x3333333333333333u) + ((bits >> 2) & 0x3333333333333333u);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<int>((bits * 0x0101010101010101u) >> 56);
+}
 
 std::int64_t SquaredLength(GridPoint o) {
     return std::int64_t{o.x} * o.x + std::int64_t{o.y} * o.y;
@@ -743,10 +751,11 @@ std::uint32_t ParallelFill::PlannedStart(std::int64_t k) const {
         const std::int64_t word = first / 64;
         const std::int64_t end = std::min(k, (word + 1) * 64);
         const auto width = static_cast<int>(end - first);
-        const std::uint64_t bits =
+        std::uint64_t bits =
             perfectScores_[static_cast<std::size_t>(word)].load(std::memory_order_relaxed) >>
             (first % 64);
-        perfect += std::popcount(width == 64 ? bits : bits & ((std::uint64_t{1} << width) - 1));
+        if (width < 64) bits &= (std::uint64_t{1} << width) - 1;
+        if (bits != 0) perfect += CountBits(bits);
         first = end;
     }
     return phaseJumps_[static_cast<std::size_t>(k - randomFrom_ - perfect)].Apply(randomState_);
