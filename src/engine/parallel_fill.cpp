@@ -16,7 +16,6 @@
 #include "batch_cells.h"
 #include "fill_engine.h"
 #include "fill_job.h"
-#include "usable_cores.h"
 
 namespace velmora {
 
@@ -64,33 +63,23 @@ double ThreadProcessorMicros() {
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) * 1e-3;
 }
 
-// A wait for another thread, turn by turn: the first turns only pause the processor briefly (the
-// waits between rounds are mostly a few microseconds, shorter than a trip through the system),
+// One turn of a wait for another thread: the first turns only pause the processor briefly (the
+// waits between rounds are mostly a microsecond or two, shorter than a trip through the system),
 // later ones give the processor up, so that more threads than processors still make progress.
-class Backoff {
-  public:
-    // About 30 microseconds of pausing when every thread has a processor of its own; when they
-    // share, the processor goes to another thread after about two.
-    static constexpr int kPausingTurnsAlone = 1024;
-    static constexpr int kPausingTurnsShared = 64;
-
-    explicit Backoff(int pausingTurns) : pausingTurns_(pausingTurns) {}
-
-    void Pause() {
+// `turns` counts the turns taken so far (up to the pausing ones).
+void Pause(int& turns) {
+    constexpr int kPausingTurns = 64;
 #if defined(__x86_64__) || defined(__i386__)
-        if (turns_ < pausingTurns_) {
-            ++turns_;
-            __builtin_ia32_pause();
-            return;
-        }
-#endif
-        std::this_thread::yield();
+    if (turns < kPausingTurns) {
+        ++turns;
+        __builtin_ia32_pause();
+        return;
     }
-
-  private:
-    int pausingTurns_;
-    int turns_ = 0;
-};
+#else
+    (void)turns;
+#endif
+    std::this_thread::yield();
+}
 
 // The set bits of a word, inline: the baseline processor has no population-count instruction, and
 // std::popcount then costs a call for every random phase.
@@ -188,8 +177,6 @@ class ParallelFill {
           job_(job),
           workRect_(workRect),
           threads_(threads),
-          pausingTurns_(threads <= UsableCores() ? Backoff::kPausingTurnsAlone
-                                                 : Backoff::kPausingTurnsShared),
           length_(static_cast<std::int64_t>(engine.markedPoints.size())),
           batchThreads_(job.trace != nullptr && job.trace->batchThreads > 0
                             ? job.trace->batchThreads
@@ -319,7 +306,6 @@ class ParallelFill {
     FillJob& job_;
     const FillRect workRect_;
     const int threads_;
-    const int pausingTurns_;  // of every wait for another thread
     const std::int64_t length_;
     const int batchThreads_;  // the threads the batches are sized for
     std::vector<Slot> slots_;
@@ -404,9 +390,9 @@ void ParallelFill::Help() {
         }
         // Idle: look again for a while (rounds follow each other within microseconds), then
         // sleep until the word changes.
-        Backoff backoff(pausingTurns_);
+        int turns = 0;
         for (int spin = 0; spin < 2000 && seen == ticket_.load(std::memory_order_acquire); ++spin)
-            backoff.Pause();
+            Pause(turns);
         ticket_.wait(seen, std::memory_order_acquire);
         seen = ticket_.load(std::memory_order_acquire);
     }
@@ -550,11 +536,11 @@ bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
 }
 
 bool ParallelFill::ChainHoldsBefore(std::int64_t k) {
-    for (Backoff backoff(pausingTurns_);;) {
+    for (int turns = 0;;) {
         const std::int64_t held = AdvanceChain();
         if (held < 0) return false;
         if (held >= k) return true;
-        backoff.Pause();
+        Pause(turns);
     }
 }
 
@@ -580,8 +566,7 @@ void ParallelFill::CommitOnce(std::int64_t e) {
         slot.commit.store(Committed, std::memory_order_release);
         return;
     }
-    for (Backoff backoff(pausingTurns_); slot.commit.load(std::memory_order_acquire) != Committed;)
-        backoff.Pause();
+    for (int turns = 0; slot.commit.load(std::memory_order_acquire) != Committed;) Pause(turns);
 }
 
 void ParallelFill::ScoreStretch(std::int64_t item) {
@@ -631,8 +616,7 @@ void ParallelFill::HandOut(Ticket::Kind kind, std::int64_t first, std::int64_t c
 void ParallelFill::FinishRound(std::int64_t count) {
     WorkOn(ticket_.load(std::memory_order_acquire));
     // What is left are items that other threads claimed and are still working on.
-    for (Backoff backoff(pausingTurns_); done_.load(std::memory_order_acquire) != count;)
-        backoff.Pause();
+    for (int turns = 0; done_.load(std::memory_order_acquire) != count;) Pause(turns);
 }
 
 void ParallelFill::RunBatches() {
@@ -708,8 +692,7 @@ void ParallelFill::TakeWriteBack() {
 bool ParallelFill::FinishWriteBack() {
     if (writeBack_.load(std::memory_order_acquire) == NoWriteBack) return true;
     TakeWriteBack();
-    for (Backoff backoff(pausingTurns_); writeBack_.load(std::memory_order_acquire) != Written;)
-        backoff.Pause();
+    for (int turns = 0; writeBack_.load(std::memory_order_acquire) != Written;) Pause(turns);
     writeBack_.store(NoWriteBack, std::memory_order_relaxed);
     if (writeBackFailed_) return false;
     ++job_.stats.progressReports;
