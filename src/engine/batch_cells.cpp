@@ -12,8 +12,12 @@ void BatchCells::File(std::span<const GridPoint> pixels) {
     ++batch_;
     pixels_ = pixels;
     previous_.resize(pixels.size());
+    columnOf_.resize(pixels.size());
+    rowOf_.resize(pixels.size());
     for (std::size_t e = 0; e < pixels.size(); ++e) {
         const GridPoint p = pixels[e];
+        columnOf_[e] = p.x;
+        rowOf_[e] = p.y;
         const auto at =
             static_cast<std::size_t>((p.y >> kCellShift) * columns_ + (p.x >> kCellShift));
         if (filedIn_[at] != batch_) {
