@@ -90,6 +90,25 @@ int CountBits(std::uint64_t bits) {
     return static_cast<int>((bits * 0x0101010101010101u) >> 56);
 }
 
+// The head of the chain of generator states, in one word so that it moves atomically: the first
+// entry of the random round not known to have its final search, the generator's true state at
+// that entry's random phase, and whether the entry started from another state (the chain then
+// stays there until the commits).
+struct ChainHead {
+    std::int64_t entry = 0;
+    std::uint32_t state = 0;
+    bool stuck = false;
+
+    [[nodiscard]] std::uint64_t Pack() const {
+        return (stuck ? std::uint64_t{1} << 63 : 0) | (static_cast<std::uint64_t>(entry) << 32) |
+               state;
+    }
+    [[nodiscard]] static ChainHead Unpack(std::uint64_t word) {
+        return {static_cast<std::int64_t>((word >> 32) & 0x7FFFFFFFu),
+                static_cast<std::uint32_t>(word), (word >> 63) != 0};
+    }
+};
+
 std::int64_t SquaredLength(GridPoint o) {
     return std::int64_t{o.x} * o.x + std::int64_t{o.y} * o.y;
 }
@@ -210,6 +229,10 @@ class ParallelFill {
         // Searched again during the random phases, by the thread that claimed it (a search done
         // again alongside): its search is final if its planned state holds; the commits commit it.
         bool redoneAlongside = false;
+        // Its search is final for plannedStart: a random round that plans the same state for it
+        // again keeps it.
+        bool searchFinal = false;
+        bool kept = false;  // the last random round kept its search
         // When tracing: its random phase waited for every entry up to this one to end (-1: none).
         std::int32_t waitsFor = -1;
         // Its random phase (or its search done again alongside) has ended: set last, with release.
@@ -268,9 +291,10 @@ class ParallelFill {
     float& ItemMicros(Ticket::Kind kind, std::int64_t item);
     // Starts a random round from entry `from` of the batch, the generator then at randomState_.
     void StartRandomRound(std::int64_t from);
-    // The generator's state at entry k's random phase: every entry of the round before it draws
-    // 1000 values unless its neighbours already gave a perfect score (an entry to be searched
-    // again may turn out otherwise: its commit finds out). Any thread, during the round.
+    // The generator's state at entry k's random phase: the true state at the chain's head, then
+    // 1000 values for every entry up to k unless its neighbours already gave a perfect score (a
+    // random phase that ends early, or an entry to be searched again, may turn out otherwise: the
+    // chain or the commit finds out). Any thread, during the round.
     [[nodiscard]] std::uint32_t PlannedStart(std::int64_t k) const;
     // The random phase of entry k of the batch: its own, or its search done again alongside.
     void RandomPhase(std::int64_t k);
@@ -280,12 +304,13 @@ class ParallelFill {
     // for. Its own commit is left to the batch's commits.
     // `waitMicros`: the time it waited for the earlier entries, when tracing.
     [[nodiscard]] bool SearchAgainAlongside(std::int64_t k, float& waitMicros);
-    // Waits until every entry of the round before k has finished; true when each drew what was
-    // planned for it (and was searched again alongside when it had to be searched again), so that
+    // Waits until every entry of the round before k has finished; true when each started from
+    // its true state (and was searched again alongside when it had to be searched again), so that
     // each has its final search.
     [[nodiscard]] bool ChainHoldsBefore(std::int64_t k);
-    // Moves the mark of the chain of generator states on over the entries that have finished,
-    // without waiting; returns it (-1 once broken).
+    // Moves the head of the chain of generator states on over the entries that have finished
+    // from their true states, without waiting; returns it (-1 once stuck at an entry that did
+    // not).
     std::int64_t AdvanceChain();
     // Commits entry e unless it is, or is being, committed already (any thread, any round).
     void CommitOnce(std::int64_t e);
@@ -320,7 +345,6 @@ class ParallelFill {
     std::vector<std::int64_t> unfinishedWalks_;  // the entries of a round of walks
     // phaseJumps_[n]: the generator's step over n whole random phases.
     std::vector<RandomJump> phaseJumps_;
-    std::int64_t randomFrom_ = 0;  // the first entry of the current random round
     // Whether this batch's random phases search again alongside what must be searched again: not
     // in a batch with a progress write-back, which must not see any commit of the batch.
     bool againAlongside_ = false;
@@ -347,9 +371,9 @@ class ParallelFill {
     // claims the count.
     alignas(64) std::atomic<std::uint64_t> ticket_{Ticket::Make(0, Ticket::Neighbours, 0)};
     alignas(64) std::atomic<std::int64_t> done_{0};  // items of the current round finished
-    // The entries of the random round before this one have all finished with their planned
-    // draws; -1 once one of them did not.
-    alignas(64) std::atomic<std::int64_t> chainHolds_{0};
+    // The head of the chain of generator states (ChainHead): every entry of the random round
+    // before it has its final search, and the generator's true state at its random phase.
+    alignas(64) std::atomic<std::uint64_t> chain_{0};
     // Set by the neighbour searches: a bit per entry of the batch whose neighbours gave a perfect
     // score, and whether any walk needs more offsets.
     std::vector<std::atomic<std::uint64_t>> perfectScores_;
@@ -443,6 +467,7 @@ void ParallelFill::SearchEntryNeighbours(std::int64_t k) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     slot.commit.store(Open, std::memory_order_relaxed);
     slot.finished.store(false, std::memory_order_relaxed);
+    slot.searchFinal = false;
     slot.micros = {};
     slot.waitsFor = -1;
     WalkAndScoreNeighbours(k);
@@ -497,7 +522,15 @@ void ParallelFill::RandomPhase(std::int64_t k) {
     const bool tracing = job_.trace != nullptr;
     const auto start = tracing ? Clock::now() : Clock::time_point{};
     float waitMicros = 0;
-    slot.plannedStart = PlannedStart(k);
+    const std::uint32_t planned = PlannedStart(k);
+    // A round run again after an earlier phase ended early keeps what an earlier round already
+    // searched from the state now planned: the chain had moved past that phase by then.
+    slot.kept = slot.searchFinal && slot.plannedStart == planned;
+    if (slot.kept) {
+        slot.finished.store(true, std::memory_order_release);
+        return;
+    }
+    slot.plannedStart = planned;
     FindEarlierEntriesWithinReach(k);
     slot.redoneAlongside = false;
     if (!slot.readsEarlier) {
@@ -507,6 +540,7 @@ void ParallelFill::RandomPhase(std::int64_t k) {
         // Otherwise it is searched again at its commit, and needs no random phase now.
         slot.redoneAlongside = SearchAgainAlongside(k, waitMicros);
     }
+    slot.searchFinal = !slot.readsEarlier || slot.redoneAlongside;
     // A random phase run again adds to the first (the replay schedules them as one); the wait
     // for the earlier ones is the replay's to work out.
     if (tracing) slot.micros[Ticket::Random] += std::max(MicrosSince(start) - waitMicros, 0.0f);
@@ -545,16 +579,19 @@ bool ParallelFill::ChainHoldsBefore(std::int64_t k) {
 }
 
 std::int64_t ParallelFill::AdvanceChain() {
-    const std::int64_t last = end_ - begin_ - 1;  // has no next entry to check its draws against
+    const std::int64_t count = end_ - begin_;
     for (;;) {
-        std::int64_t held = chainHolds_.load(std::memory_order_acquire);
-        if (held < 0 || held >= last) return held;
-        const Slot& slot = slots_[static_cast<std::size_t>(held)];
-        if (!slot.finished.load(std::memory_order_acquire)) return held;
-        const bool holds = (!slot.readsEarlier || slot.redoneAlongside) &&
-                           slot.search.randomEnd == PlannedStart(held + 1);
-        // Any thread may move the mark on; they all find the same.
-        chainHolds_.compare_exchange_strong(held, holds ? held + 1 : -1, std::memory_order_acq_rel);
+        std::uint64_t word = chain_.load(std::memory_order_acquire);
+        const ChainHead head = ChainHead::Unpack(word);
+        if (head.stuck) return -1;
+        if (head.entry >= count) return head.entry;
+        const Slot& slot = slots_[static_cast<std::size_t>(head.entry)];
+        if (!slot.finished.load(std::memory_order_acquire)) return head.entry;
+        const bool final = slot.searchFinal && slot.plannedStart == head.state;
+        const ChainHead next = final ? ChainHead{head.entry + 1, slot.search.randomEnd, false}
+                                     : ChainHead{head.entry, head.state, true};
+        // Any thread may move the head on; they all find the same.
+        chain_.compare_exchange_strong(word, next.Pack(), std::memory_order_acq_rel);
     }
 }
 
@@ -656,13 +693,17 @@ void ParallelFill::RunBatches() {
             StartRandomRound(from);
             alone.Stop();
             RunRound(Ticket::Random, from, count - from);
+            if (from > 0) {
+                job_.stats.searchesDiscarded += std::count_if(
+                    slots_.begin() + from, slots_.begin() + count,
+                    [](const Slot& slot) { return !slot.kept; });
+            }
             // The write-back is traced as a piece of its own, not as time alone.
             if (!FinishWriteBack()) throw std::bad_alloc();
             alone.Start();
             from = Commit(from);
             alone.Stop();
             if (from == count || stopped_) break;
-            job_.stats.searchesDiscarded += count - from;
         }
         ++job_.stats.batches;
         if (job_.trace != nullptr) Record(alone.Micros(extraRoundsWallMicros_));
@@ -719,8 +760,7 @@ void ParallelFill::Record(float aloneMicros) {
 }
 
 void ParallelFill::StartRandomRound(std::int64_t from) {
-    randomFrom_ = from;
-    chainHolds_.store(from, std::memory_order_relaxed);
+    chain_.store(ChainHead{from, randomState_, false}.Pack(), std::memory_order_relaxed);
     // The neighbour searches cleared the marks for the first round.
     if (from == 0) return;
     for (std::int64_t k = from; k < end_ - begin_; ++k)
@@ -728,9 +768,11 @@ void ParallelFill::StartRandomRound(std::int64_t from) {
 }
 
 std::uint32_t ParallelFill::PlannedStart(std::int64_t k) const {
-    // The entries of [randomFrom_, k) with a perfect score, word by word.
+    // The head cannot pass an entry whose phase has not ended, so it is at k or before.
+    const ChainHead head = ChainHead::Unpack(chain_.load(std::memory_order_acquire));
+    // The entries of [head, k) with a perfect score, word by word.
     std::int64_t perfect = 0;
-    for (std::int64_t first = randomFrom_; first < k;) {
+    for (std::int64_t first = head.entry; first < k;) {
         const std::int64_t word = first / 64;
         const std::int64_t end = std::min(k, (word + 1) * 64);
         const auto width = static_cast<int>(end - first);
@@ -741,7 +783,7 @@ std::uint32_t ParallelFill::PlannedStart(std::int64_t k) const {
         if (bits != 0) perfect += CountBits(bits);
         first = end;
     }
-    return phaseJumps_[static_cast<std::size_t>(k - randomFrom_ - perfect)].Apply(randomState_);
+    return phaseJumps_[static_cast<std::size_t>(k - head.entry - perfect)].Apply(head.state);
 }
 
 // Commits from entry `from` of the batch on, in order; returns where it ended: the batch's end, a

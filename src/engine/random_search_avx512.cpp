@@ -37,6 +37,7 @@ constexpr int kLanes = 16;
 constexpr int kMaxSteps = ProbeSet::kCapacity;
 // Records waiting for one step: after each flush fewer than 2 * kLanes, plus one batch.
 constexpr int kQueueRoom = 4 * kLanes;
+constexpr int kBatchAt = 2 * kLanes;
 
 alignas(64) constexpr auto kLaneJumps = LaneJumps<kLanes>();
 
@@ -150,7 +151,7 @@ class Avx512Search {
     // kLanes records.
     VELMORA_AVX512 void CompareFullBatches(int first) {
         for (int s = first; s < stepCount_ && !ended_; ++s)
-            while (queues_[s].size >= kLanes && !ended_) CompareNext(s, kLanes);
+            while (queues_[s].size >= kBatchAt && !ended_) CompareNext(s, kLanes);
     }
 
     // value % count for 16 values below 2^30, through double precision and one correction.
