@@ -42,19 +42,12 @@ bool FillEngine::WalkNeighbourhood(std::int32_t index, EntrySearch& search) cons
     search.index = index;
     search.target = target;
     search.walkedTo = 0;
-    for (;; ++i) {
-        if (i >= offsets.size()) {
-            if (!offsetList.Complete()) {
-                search.probes.count = found;
-                search.walkedTo = static_cast<std::int64_t>(i);
-                return false;
-            }
-            break;
-        }
-        const GridPoint offset = offsets[i];
-        search.offsets[static_cast<std::size_t>(found)] = offset;
-        found += KnownAt(target + offset);
-        if (found == ProbeSet::kCapacity) break;
+    i = WalkKnown(WalkedFlags(), target, offsets, i, search.offsets.data(), found,
+                  ProbeSet::kCapacity, VectorWalk());
+    if (found < ProbeSet::kCapacity && !offsetList.Complete()) {
+        search.probes.count = found;
+        search.walkedTo = static_cast<std::int64_t>(i);
+        return false;
     }
     search.probes.count = found;
     search.reachSquare =

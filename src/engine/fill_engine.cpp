@@ -63,12 +63,10 @@ void FillEngine::GatherNeighbours(GridPoint target) {
     // times fewer cache lines than in the status records.
     if (known_.width() == width && known_.height() == height && width > 0) {
         std::int32_t found = 0;
-        for (std::size_t i = 0;; ++i) {
-            if (i == offsetList.Generated().size() && !offsetList.Extend()) break;
-            const GridPoint offset = offsetList.Generated()[i];
-            set.offset[static_cast<std::size_t>(found)] = offset;
-            found += KnownAt(target + offset);
-            if (found == NeighbourSet::kMaxCount) break;
+        for (std::size_t i = 0;;) {
+            i = WalkKnown(WalkedFlags(), target, offsetList.Generated(), i, set.offset.data(),
+                          found, NeighbourSet::kMaxCount, VectorWalk());
+            if (found == NeighbourSet::kMaxCount || !offsetList.Extend()) break;
         }
         set.count = found;
         for (std::int32_t j = 0; j < found; ++j) {

@@ -8,6 +8,7 @@
 
 #include "difference_table.h"
 #include "grid_point.h"
+#include "known_walk.h"
 #include "offset_rings.h"
 #include "pixel_grid.h"
 #include "pixel_status.h"
@@ -172,6 +173,10 @@ class FillEngine {
                                       int candidates = kRandomCandidates) const;
     // 1 when `p` lies in the work area and is known, else 0, from the dense flags and without a
     // branch: in the first pass whether a pixel is known is a coin toss.
+    [[nodiscard]] KnownFlags WalkedFlags() const {
+        return {known_.data(), known_.width(), known_.height()};
+    }
+    [[nodiscard]] bool VectorWalk() const { return kernel_ == SearchKernel::Avx512; }
     [[nodiscard]] std::int32_t KnownAt(GridPoint p) const {
         const bool inside =
             static_cast<std::uint32_t>(p.x) < static_cast<std::uint32_t>(known_.width()) &&

@@ -694,9 +694,9 @@ void ParallelFill::RunBatches() {
             alone.Stop();
             RunRound(Ticket::Random, from, count - from);
             if (from > 0) {
-                job_.stats.searchesDiscarded += std::count_if(
-                    slots_.begin() + from, slots_.begin() + count,
-                    [](const Slot& slot) { return !slot.kept; });
+                job_.stats.searchesDiscarded +=
+                    std::count_if(slots_.begin() + from, slots_.begin() + count,
+                                  [](const Slot& slot) { return !slot.kept; });
             }
             // The write-back is traced as a piece of its own, not as time alone.
             if (!FinishWriteBack()) throw std::bad_alloc();
