@@ -73,6 +73,10 @@ void RandomSearchPortable(const RandomSearchInput& in, RandomSearchState& state)
 int PlanSearchSteps(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCapacity>& steps) {
     SearchStepWriter writer(probes, steps);
     std::array<bool, ProbeSet::kCapacity> used{};
+    if (probes.count > kFirstAloneAbove) {
+        writer.TakeAlone(0);
+        used[0] = true;
+    }
     for (int j = 0; j < probes.count; ++j) {
         if (used[static_cast<std::size_t>(j)]) continue;
         used[static_cast<std::size_t>(j)] = true;

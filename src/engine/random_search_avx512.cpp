@@ -132,6 +132,10 @@ class Avx512Search {
         const auto inUse = static_cast<__mmask16>((1u << probes.count) - 1u);
         const __m512i deltas = _mm512_maskz_loadu_epi32(inUse, probes.delta.data());
         unsigned open = inUse;  // neighbours not in a step yet
+        if (probes.count > kFirstAloneAbove) {
+            writer.TakeAlone(0);
+            open &= ~1u;
+        }
         while (open != 0) {
             const int j = __builtin_ctz(open);
             open &= open - 1;

@@ -40,8 +40,11 @@ struct SearchStep {
     bool adjacent = false;
 };
 
-// The steps of a vector search: horizontally adjacent neighbours paired (the lower offset first),
-// nearest first; the rest in twos. Returns the number of steps.
+// The steps of a vector search: the nearest neighbour alone when there are more than
+// kFirstAloneAbove (most random candidates are ruled out by their first neighbour, and one
+// neighbour costs half a pair), then horizontally adjacent neighbours paired (the lower offset
+// first), nearest first; the rest in twos. Returns the number of steps.
+inline constexpr int kFirstAloneAbove = 2;
 int PlanSearchSteps(const ProbeSet& probes, std::array<SearchStep, ProbeSet::kCapacity>& steps);
 
 // Writes the steps of a plan from the neighbours taken nearest first, each with its horizontally
@@ -65,6 +68,9 @@ class SearchStepWriter {
         const bool partnerFirst = Delta(partner) < Delta(j);
         Add(partnerFirst ? partner : j, partnerFirst ? j : partner, true);
     }
+
+    // Neighbour `j` as a step of its own.
+    void TakeAlone(int j) { Add(j, -1, false); }
 
     // The number of steps, the odd neighbour included.
     int Finish() {
