@@ -1,16 +1,7 @@
 #include "known_walk.h"
 
 #if defined(__x86_64__) || defined(__i386__)
-// GCC 12 reports the intrinsics' own deliberately undefined vectors as maybe uninitialised (fixed
-// in later versions); the warning points into the header, so it is silenced there only.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#else
-#include <immintrin.h>
-#endif
+#include "vector_intrinsics.h"
 #define VELMORA_HAS_AVX512_WALK 1
 #endif
 

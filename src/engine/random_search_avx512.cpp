@@ -1,8 +1,9 @@
 // The random phase on AVX-512 with the byte-permute (VBMI) and dot-product (VNNI) extensions.
 //
 // Sixteen candidates are drawn at once from the generator's jump-ahead form. A candidate's sum
-// does not depend on the order of its neighbours, so they are compared in steps of two, pairing
-// horizontally adjacent neighbours so that one 8-byte load reads both. The difference costs are
+// does not depend on the order of its neighbours, so they are compared in steps: the nearest
+// alone first (it rules out most candidates), then in twos, pairing horizontally adjacent
+// neighbours so that one 8-byte load reads both. The difference costs are
 // looked up in registers: the table's 256 magnitudes as low and high bytes, four registers each.
 //
 // The first step runs on every candidate; the candidates it does not rule out wait in one queue
@@ -11,16 +12,7 @@
 // out at "sum >= best" and replacing only at "sum < best" is then exactly the one-at-a-time rule,
 // and the first candidate to complete with 0 is the one that ends the phase.
 
-// GCC 12 reports the intrinsics' own deliberately undefined vectors as maybe uninitialised
-// (fixed in later versions); the warning points into the header, so it is silenced there only.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#else
-#include <immintrin.h>
-#endif
+#include "vector_intrinsics.h"
 
 #include <array>
 
