@@ -171,19 +171,11 @@ class FillEngine {
     void ScoreRandomCandidatesBounded(const GridPoint* offsets, const ProbeSet& probes,
                                       RandomGenerator& generator, BestMatch& best,
                                       int candidates = kRandomCandidates) const;
-    // 1 when `p` lies in the work area and is known, else 0, from the dense flags and without a
-    // branch: in the first pass whether a pixel is known is a coin toss.
+    // The dense known flags, as the neighbourhood walks read them.
     [[nodiscard]] KnownFlags WalkedFlags() const {
         return {known_.data(), known_.width(), known_.height()};
     }
     [[nodiscard]] bool VectorWalk() const { return kernel_ == SearchKernel::Avx512; }
-    [[nodiscard]] std::int32_t KnownAt(GridPoint p) const {
-        const bool inside =
-            static_cast<std::uint32_t>(p.x) < static_cast<std::uint32_t>(known_.width()) &&
-            static_cast<std::uint32_t>(p.y) < static_cast<std::uint32_t>(known_.height());
-        const GridPoint at = inside ? p : GridPoint{};
-        return *known_.At(at) & static_cast<std::int32_t>(inside);
-    }
     [[nodiscard]] bool IsUsableSource(GridPoint p) const {
         return sourceGrid.Contains(p) && *sourceMaskGrid.At(p) != 0;
     }

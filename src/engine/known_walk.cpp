@@ -9,19 +9,24 @@ namespace velmora {
 
 namespace {
 
-bool KnownAt(const KnownFlags& known, GridPoint p) {
-    return static_cast<std::uint32_t>(p.x) < static_cast<std::uint32_t>(known.width) &&
-           static_cast<std::uint32_t>(p.y) < static_cast<std::uint32_t>(known.height) &&
-           known.flags[static_cast<std::size_t>(p.y) * static_cast<std::size_t>(known.width) +
-                       static_cast<std::size_t>(p.x)] != 0;
+// 1 when `p` lies in the area and is known, else 0, without a branch: in the first pass whether a
+// pixel is known is a coin toss.
+std::int32_t KnownAt(const KnownFlags& known, GridPoint p) {
+    const bool inside = static_cast<std::uint32_t>(p.x) < static_cast<std::uint32_t>(known.width) &&
+                        static_cast<std::uint32_t>(p.y) < static_cast<std::uint32_t>(known.height);
+    const std::size_t at =
+        inside ? static_cast<std::size_t>(p.y) * static_cast<std::size_t>(known.width) +
+                     static_cast<std::size_t>(p.x)
+               : 0;
+    return static_cast<std::int32_t>(known.flags[at] != 0) & static_cast<std::int32_t>(inside);
 }
 
 std::size_t WalkKnownScalar(const KnownFlags& known, GridPoint target,
                             std::span<const GridPoint> offsets, std::size_t i, GridPoint* found,
                             std::int32_t& count, std::int32_t want) {
     for (; i < offsets.size(); ++i) {
-        if (!KnownAt(known, target + offsets[i])) continue;
-        found[count++] = offsets[i];
+        found[count] = offsets[i];
+        count += KnownAt(known, target + offsets[i]);
         if (count == want) return i;
     }
     return offsets.size();
@@ -93,8 +98,6 @@ VELMORA_AVX512F std::size_t WalkKnownAvx512(const KnownFlags& known, GridPoint t
                                             std::span<const GridPoint> offsets, std::size_t i,
                                             GridPoint* found, std::int32_t& count,
                                             std::int32_t want) {
-    if (known.width <= 0 || known.height <= 0)
-        return WalkKnownScalar(known, target, offsets, i, found, count, want);
     const std::int64_t size = std::int64_t{known.width} * known.height;
     if (size > (std::int64_t{1} << 31) - 4)  // the vector indices are 32-bit
         return WalkKnownScalar(known, target, offsets, i, found, count, want);
@@ -124,6 +127,7 @@ VELMORA_AVX512F std::size_t WalkKnownAvx512(const KnownFlags& known, GridPoint t
 std::size_t WalkKnown(const KnownFlags& known, GridPoint target, std::span<const GridPoint> offsets,
                       std::size_t from, GridPoint* found, std::int32_t& count, std::int32_t want,
                       bool vector) {
+    if (known.flags == nullptr || known.width <= 0 || known.height <= 0) return offsets.size();
 #ifdef VELMORA_HAS_AVX512_WALK
     if (vector) return WalkKnownAvx512(known, target, offsets, from, found, count, want);
 #else
