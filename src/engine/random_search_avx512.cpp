@@ -29,6 +29,8 @@ constexpr int kLanes = 16;
 constexpr int kMaxSteps = ProbeSet::kCapacity;
 // Records waiting for one step: after each flush fewer than 2 * kLanes, plus one batch.
 constexpr int kQueueRoom = 4 * kLanes;
+// A queue's first batch is compared once another batch's worth waits behind it, so that its
+// records were stored a chunk or more before they are loaded again.
 constexpr int kBatchAt = 2 * kLanes;
 
 alignas(64) constexpr auto kLaneJumps = LaneJumps<kLanes>();
@@ -143,8 +145,8 @@ class Avx512Search {
         for (int s = 0; s < stepCount_; ++s) queues_[s].size = 0;
     }
 
-    // Every full batch waiting for step `first` or a later one, so that each queue ends below
-    // kLanes records.
+    // The batches waiting for step `first` or a later one, so that each queue ends below
+    // kBatchAt records.
     VELMORA_AVX512 void CompareFullBatches(int first) {
         for (int s = first; s < stepCount_ && !ended_; ++s)
             while (queues_[s].size >= kBatchAt && !ended_) CompareNext(s, kLanes);
