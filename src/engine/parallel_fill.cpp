@@ -200,6 +200,7 @@ class ParallelFill {
           batchThreads_(job.trace != nullptr && job.trace->batchThreads > 0
                             ? job.trace->batchThreads
                             : threads),
+          againAlongside_(job.trace == nullptr || !job.trace->searchAgainAtCommits),
           slots_(static_cast<std::size_t>(std::min<std::int64_t>(
               kWriteBackBatchFactor * BatchPerThread(batchThreads_) * batchThreads_,
               Ticket::kMostItems))),
@@ -258,9 +259,16 @@ class ParallelFill {
     void RunBatches();
     // A progress write-back only reads the grids, as the searches before the commits do: it is
     // offered to the other threads when a batch starts, and done by the calling thread only if
-    // none took it. The commits wait for it.
+    // none took it. The commits wait for its report, which the calling thread posts as soon as
+    // it sees it written, between its items (a stop asked for from the report then keeps the
+    // batch's commits from starting, as in the one-thread loop).
     void OfferWriteBack();
     void TakeWriteBack();
+    // Calling thread only.
+    void PostWriteBack();
+    // Whether the batch's entries may be committed during its random round: no write-back is due
+    // or its report went out, and no stop was asked for.
+    [[nodiscard]] bool CommitsMayStart() const;
     // False when the write-back ran out of memory.
     [[nodiscard]] bool FinishWriteBack();
     // Hands out a round, works on it too and returns when all its items are done.
@@ -269,8 +277,8 @@ class ParallelFill {
     void HandOut(Ticket::Kind kind, std::int64_t first, std::int64_t count);
     void FinishRound(std::int64_t count);
     // Claims and works items of the round `ticket` names while there are any; returns the word
-    // as last seen.
-    std::uint64_t WorkOn(std::uint64_t ticket);
+    // as last seen. `caller`: on the calling thread.
+    std::uint64_t WorkOn(std::uint64_t ticket, bool caller);
     void DoItem(Ticket::Kind kind, std::int64_t item);
     void SearchEntryNeighbours(std::int64_t k);
     // The walk and the neighbours' proposals of entry k, noting what the round's end needs.
@@ -333,6 +341,8 @@ class ParallelFill {
     const int threads_;
     const std::int64_t length_;
     const int batchThreads_;  // the threads the batches are sized for
+    // Whether the random phases search again alongside what must be searched again.
+    const bool againAlongside_;
     std::vector<Slot> slots_;
     SearchAgain again_;
     BatchCells cells_;  // the batch's pixels, for finding the entries near a walk
@@ -345,9 +355,6 @@ class ParallelFill {
     std::vector<std::int64_t> unfinishedWalks_;  // the entries of a round of walks
     // phaseJumps_[n]: the generator's step over n whole random phases.
     std::vector<RandomJump> phaseJumps_;
-    // Whether this batch's random phases search again alongside what must be searched again: not
-    // in a batch with a progress write-back, which must not see any commit of the batch.
-    bool againAlongside_ = false;
     std::vector<std::vector<float>> extraRoundsTrace_;
     double extraRoundsWallMicros_ = 0;
 
@@ -359,7 +366,7 @@ class ParallelFill {
     bool stopped_ = false;
     std::uint32_t randomState_ = 0;
 
-    enum WriteBackState : int { NoWriteBack, Offered, Writing, Written };
+    enum WriteBackState : int { NoWriteBack, Offered, Writing, Written, Posted };
     std::atomic<int> writeBack_{NoWriteBack};
     // Written before Written is stored, read after it is seen.
     bool writeBackFailed_ = false;
@@ -409,7 +416,7 @@ void ParallelFill::Help() {
         if (Ticket::KindOf(seen) == Ticket::Finished) return;
         TakeWriteBack();
         if (Ticket::HasWork(seen)) {
-            seen = WorkOn(seen);
+            seen = WorkOn(seen, false);
             continue;
         }
         // Idle: look again for a while (rounds follow each other within microseconds), then
@@ -422,7 +429,7 @@ void ParallelFill::Help() {
     }
 }
 
-std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
+std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket, bool caller) {
     // When tracing, the items' wall times are scaled to the processor time this thread had
     // meanwhile, so that time the system gave to other programs does not count as work; not for
     // the short extra rounds, where reading the processor clock would take longer than the items.
@@ -441,6 +448,7 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket) {
         if (!Ticket::HasWork(ticket)) break;
         kind = Ticket::KindOf(ticket);
         DoItem(kind, Ticket::Item(ticket));
+        if (caller) PostWriteBack();
         ++doneCount;
         if (tracing) done.push_back(Ticket::Item(ticket));
         ++ticket;
@@ -537,7 +545,7 @@ void ParallelFill::RandomPhase(std::int64_t k) {
         slot.search.best = slot.neighbourBest;
         engine_.SearchRandom(slot.search, slot.plannedStart);
     } else if (againAlongside_) {
-        // Otherwise it is searched again at its commit, and needs no random phase now.
+        // When it cannot be, it is searched again at its commit, and needs no random phase now.
         slot.redoneAlongside = SearchAgainAlongside(k, waitMicros);
     }
     slot.searchFinal = !slot.readsEarlier || slot.redoneAlongside;
@@ -548,7 +556,7 @@ void ParallelFill::RandomPhase(std::int64_t k) {
 }
 
 bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
-    if (job_.stopRequested->load(std::memory_order_acquire)) return false;
+    if (!CommitsMayStart()) return false;
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     const bool fewNear = slot.nearCount <= static_cast<std::int32_t>(slot.near.size());
     const std::span<const std::int32_t> near(
@@ -560,7 +568,7 @@ bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
     const auto waitStart = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
     const bool holds = ChainHoldsBefore(lastNear + 1);
     if (job_.trace != nullptr) waitMicros = MicrosSince(waitStart);
-    if (!holds) return false;
+    if (!holds || !CommitsMayStart()) return false;
     CommitNearEntries(k);
     BringWalkUpToDate(k);
     engine_.ReadNeighbours(slot.search);
@@ -651,9 +659,12 @@ void ParallelFill::HandOut(Ticket::Kind kind, std::int64_t first, std::int64_t c
 }
 
 void ParallelFill::FinishRound(std::int64_t count) {
-    WorkOn(ticket_.load(std::memory_order_acquire));
+    WorkOn(ticket_.load(std::memory_order_acquire), true);
     // What is left are items that other threads claimed and are still working on.
-    for (int turns = 0; done_.load(std::memory_order_acquire) != count;) Pause(turns);
+    for (int turns = 0; done_.load(std::memory_order_acquire) != count;) {
+        PostWriteBack();
+        Pause(turns);
+    }
 }
 
 void ParallelFill::RunBatches() {
@@ -670,8 +681,7 @@ void ParallelFill::RunBatches() {
         end_ = std::min(
             {length_, i + (i % step == 0 ? stepBatchLimit : batchLimit), (i / step + 1) * step});
         const std::int64_t count = end_ - begin_;
-        againAlongside_ = i % step != 0;
-        if (!againAlongside_) OfferWriteBack();
+        if (i % step == 0) OfferWriteBack();
         for (std::size_t w = 0; w < static_cast<std::size_t>((count + 63) / 64); ++w)
             perfectScores_[w].store(0, std::memory_order_relaxed);
         walksUnfinished_.store(false, std::memory_order_relaxed);
@@ -728,17 +738,34 @@ void ParallelFill::TakeWriteBack() {
     writeBack_.store(Written, std::memory_order_release);
 }
 
-// Waits for an offered write-back (doing it when no other thread took it) and reports it. The
-// report is posted from the calling thread, which alone writes the job's counts.
-bool ParallelFill::FinishWriteBack() {
-    if (writeBack_.load(std::memory_order_acquire) == NoWriteBack) return true;
-    TakeWriteBack();
-    for (int turns = 0; writeBack_.load(std::memory_order_acquire) != Written;) Pause(turns);
-    writeBack_.store(NoWriteBack, std::memory_order_relaxed);
-    if (writeBackFailed_) return false;
+// The report is posted from the calling thread, which alone writes the job's counts; a failed
+// write-back is not reported (FinishWriteBack throws).
+void ParallelFill::PostWriteBack() {
+    if (writeBack_.load(std::memory_order_acquire) != Written || writeBackFailed_) return;
     ++job_.stats.progressReports;
     job_.post(ID_FILL_PROGRESS);
-    return true;
+    writeBack_.store(Posted, std::memory_order_release);
+}
+
+bool ParallelFill::CommitsMayStart() const {
+    const int writeBack = writeBack_.load(std::memory_order_acquire);
+    return (writeBack == NoWriteBack || writeBack == Posted) &&
+           !job_.stopRequested->load(std::memory_order_acquire);
+}
+
+// Waits for an offered write-back (doing it when no other thread took it) and reports it unless
+// reported already.
+bool ParallelFill::FinishWriteBack() {
+    int writeBack = writeBack_.load(std::memory_order_acquire);
+    if (writeBack == NoWriteBack) return true;
+    TakeWriteBack();
+    for (int turns = 0; writeBack == Offered || writeBack == Writing;) {
+        Pause(turns);
+        writeBack = writeBack_.load(std::memory_order_acquire);
+    }
+    PostWriteBack();
+    writeBack_.store(NoWriteBack, std::memory_order_relaxed);
+    return !writeBackFailed_;
 }
 
 void ParallelFill::Record(float aloneMicros) {

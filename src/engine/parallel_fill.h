@@ -38,6 +38,9 @@ struct FillTrace {
     // When above 0, batches are made as large as for this many threads whatever the job's count,
     // so that a fill for many processors can be replayed on few.
     int batchThreads = 0;
+    // When set, every search done again waits for its commit, as it does when a batch's progress
+    // report is late: for tests, which cannot make it late at will.
+    bool searchAgainAtCommits = false;
 };
 
 class FillEngine;
@@ -52,8 +55,9 @@ struct FillJob;
 // the start of every other entry's random phase (1000 draws each) is known, and the random phases
 // run in parallel too. An entry whose walk examined a pixel that an earlier entry of the batch
 // fills is searched again: in the random round, by the thread that claimed it, once those earlier
-// entries have their final searches (they are committed first); in a batch with a progress
-// write-back, when it is committed, its random phase shared out in stretches over the threads.
+// entries have their final searches (they are committed first) and the batch's progress
+// write-back, if it has one, is reported; otherwise when it is committed, its random phase shared
+// out in stretches over the threads.
 // The entries are then committed in fill order; when an entry's random phase started from a state
 // that turned out wrong (an earlier random phase reached a perfect score), the random phases from
 // that entry on run again from the true states. Only entries whose searches are final ever reach

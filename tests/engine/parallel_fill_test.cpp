@@ -187,14 +187,31 @@ TEST(ParallelFill, TracedFillsRecordEveryEntryAndKeepThePixels) {
 
 // A long fill, whose progress steps hold many batches each: the batch that starts a step is then
 // larger than the others (with 2 threads, 100 steps of at least 8 batches of 96 entries need
-// 76,800 entries; this hole has 80,000), and the batches without a progress write-back search
-// again during their random phases what must be searched again.
+// 76,800 entries; this hole has 80,000), and the random phases search again what must be searched
+// again, except in a batch whose progress write-back was not reported yet.
 TEST(ParallelFill, LongFillsGiveTheOneThreadPixels) {
     Totals totals;
-    ExpectSameAtThreadCounts(Hole(5, 200, 200), {2, 5}, totals, false);
+    const Inputs in = Hole(5, 200, 200);
+    ExpectSameAtThreadCounts(in, {2, 5}, totals, false);
     EXPECT_GT(totals.redoneAlongside, 0) << "searched again during the random phases";
-    EXPECT_LT(totals.redoneAlongside, totals.redone)
-        << "and at the commit (the batches with a progress write-back)";
+
+    // Each search done again at its commit instead, its random phase in stretches.
+    const Outcome one = RunThreads(in, 1);
+    for (const int threads : {2, 5}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads, searched again at the commits");
+        FillTrace trace;
+        trace.searchAgainAtCommits = true;
+        const Outcome out = testing::Run(in, [&](FillJob& job) {
+            FillEngine engine;
+            job.threads = threads;
+            job.trace = &trace;
+            RunFillJob(engine, job);
+            return engine.markedPoints;
+        });
+        ExpectSame(out, one);
+        EXPECT_GT(out.stats.searchesRedone, 0);
+        EXPECT_EQ(out.stats.searchesRedoneAlongside, 0);
+    }
 }
 
 TEST(ParallelFill, AStopAtAProgressStepKeepsTheOneThreadPicture) {
