@@ -57,6 +57,40 @@ float MicrosSince(Clock::time_point start) {
     return std::chrono::duration<float, std::micro>(Clock::now() - start).count();
 }
 
+// The clock that times a trace's items, the short pieces of work (a random phase takes about
+// 2 µs): the processor's time-stamp counter where there is one, since reading it costs less than
+// half what reading the system's steady clock does, and the items read the clock twice each;
+// the steady clock's own count elsewhere. Its ticks become microseconds per batch, against the
+// steady clock over the whole fill so far.
+class ItemClock {
+  public:
+    using Ticks = std::uint64_t;
+
+    ItemClock() : startTicks_(Now()), start_(Clock::now()) {}
+
+    static Ticks Now() {
+#if defined(__x86_64__) || defined(__i386__)
+        return __builtin_ia32_rdtsc();
+#else
+        return static_cast<Ticks>(Clock::now().time_since_epoch().count());
+#endif
+    }
+    static float TicksSince(Ticks start) {
+        return static_cast<float>(Now() - start);
+    }
+
+    [[nodiscard]] float MicrosPerTick() const {
+        const Ticks ticks = Now() - startTicks_;
+        const double micros =
+            std::chrono::duration<double, std::micro>(Clock::now() - start_).count();
+        return ticks > 0 ? static_cast<float>(micros / static_cast<double>(ticks)) : 0.0f;
+    }
+
+  private:
+    Ticks startTicks_;
+    Clock::time_point start_;
+};
+
 double ThreadProcessorMicros() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
@@ -209,7 +243,7 @@ class ParallelFill {
         again_.stretches.resize(static_cast<std::size_t>(batchThreads_));
         const std::size_t commitChunks =
             (slots_.size() + kCommitChunk - 1) / static_cast<std::size_t>(kCommitChunk);
-        sharedMicros_.resize(std::max({again_.stretches.size(), commitChunks, slots_.size()}));
+        sharedTicks_.resize(std::max({again_.stretches.size(), commitChunks, slots_.size()}));
         unfinishedWalks_.reserve(slots_.size());
         phaseJumps_.resize(slots_.size() + 1);
         for (std::size_t n = 1; n < phaseJumps_.size(); ++n)
@@ -242,8 +276,8 @@ class ParallelFill {
         // The earlier entries of the batch within its walk's reach, when there are only a few.
         std::int32_t nearCount = 0;
         std::array<std::int32_t, 16> near{};
-        BestMatch neighbourBest;        // the best before the random phase
-        std::array<float, 2> micros{};  // of each round's work on it, when tracing
+        BestMatch neighbourBest;       // the best before the random phase
+        std::array<float, 2> ticks{};  // of each round's work on it, when tracing (ItemClock)
     };
 
     // The search of the entry being committed, done again: the calling thread brings its walk up
@@ -296,7 +330,7 @@ class ParallelFill {
     // every earlier entry. Any thread.
     void CommitNearEntries(std::int64_t k);
     // Where the time of a round's item is kept when tracing.
-    float& ItemMicros(Ticket::Kind kind, std::int64_t item);
+    float& ItemTicks(Ticket::Kind kind, std::int64_t item);
     // Starts a random round from entry `from` of the batch, the generator then at randomState_.
     void StartRandomRound(std::int64_t from);
     // The generator's state at entry k's random phase: the true state at the chain's head, then
@@ -310,8 +344,8 @@ class ParallelFill {
     // earlier entries its walk may have read have their final searches (and commits them); false
     // (nothing done) when the chain of generator states breaks before them or a stop was asked
     // for. Its own commit is left to the batch's commits.
-    // `waitMicros`: the time it waited for the earlier entries, when tracing.
-    [[nodiscard]] bool SearchAgainAlongside(std::int64_t k, float& waitMicros);
+    // `waitTicks`: the time it waited for the earlier entries, when tracing.
+    [[nodiscard]] bool SearchAgainAlongside(std::int64_t k, float& waitTicks);
     // Waits until every entry of the round before k has finished; true when each started from
     // its true state (and was searched again alongside when it had to be searched again), so that
     // each has its final search.
@@ -351,12 +385,13 @@ class ParallelFill {
     std::int64_t commitEnd_ = 0;
     // When tracing: the items of the current extra round, the batch's extra rounds so far and the
     // calling thread's time in them (not time alone).
-    std::vector<float> sharedMicros_;
+    std::vector<float> sharedTicks_;
     std::vector<std::int64_t> unfinishedWalks_;  // the entries of a round of walks
     // phaseJumps_[n]: the generator's step over n whole random phases.
     std::vector<RandomJump> phaseJumps_;
     std::vector<std::vector<float>> extraRoundsTrace_;
     double extraRoundsWallMicros_ = 0;
+    ItemClock itemClock_;  // when tracing: the items' times
 
     // Written by the calling thread only, before the round that reads them is handed out.
     std::int64_t begin_ = 0;
@@ -457,18 +492,18 @@ std::uint64_t ParallelFill::WorkOn(std::uint64_t ticket, bool caller) {
         const double wall = scaled ? MicrosSince(wallStart) : 0;
         const double share =
             wall > 0 ? std::min((ThreadProcessorMicros() - processorStart) / wall, 1.0) : 1.0;
-        for (const std::int64_t item : done) ItemMicros(kind, item) *= static_cast<float>(share);
+        for (const std::int64_t item : done) ItemTicks(kind, item) *= static_cast<float>(share);
     }
     if (doneCount > 0) done_.fetch_add(doneCount, std::memory_order_release);
     return ticket_.load(std::memory_order_acquire);
 }
 
-float& ParallelFill::ItemMicros(Ticket::Kind kind, std::int64_t item) {
-    if (Ticket::IsExtra(kind)) return sharedMicros_[static_cast<std::size_t>(item)];
+float& ParallelFill::ItemTicks(Ticket::Kind kind, std::int64_t item) {
+    if (Ticket::IsExtra(kind)) return sharedTicks_[static_cast<std::size_t>(item)];
     // A run of neighbour searches is timed as one piece, kept by its first entry.
     if (kind == Ticket::Neighbours)
-        return slots_[static_cast<std::size_t>(item * kNeighbourRun)].micros[kind];
-    return slots_[static_cast<std::size_t>(roundFirst_ + item)].micros[kind];
+        return slots_[static_cast<std::size_t>(item * kNeighbourRun)].ticks[kind];
+    return slots_[static_cast<std::size_t>(roundFirst_ + item)].ticks[kind];
 }
 
 void ParallelFill::SearchEntryNeighbours(std::int64_t k) {
@@ -476,7 +511,7 @@ void ParallelFill::SearchEntryNeighbours(std::int64_t k) {
     slot.commit.store(Open, std::memory_order_relaxed);
     slot.finished.store(false, std::memory_order_relaxed);
     slot.searchFinal = false;
-    slot.micros = {};
+    slot.ticks = {};
     slot.waitsFor = -1;
     WalkAndScoreNeighbours(k);
 }
@@ -495,7 +530,7 @@ void ParallelFill::WalkAndScoreNeighbours(std::int64_t k) {
 
 void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
     if (Ticket::IsExtra(kind)) {
-        const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+        const ItemClock::Ticks start = job_.trace != nullptr ? ItemClock::Now() : 0;
         if (kind == Ticket::Stretches) {
             ScoreStretch(item);
         } else if (kind == Ticket::Commits) {
@@ -503,13 +538,13 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
         } else {
             WalkAndScoreNeighbours(unfinishedWalks_[static_cast<std::size_t>(item)]);
         }
-        if (job_.trace != nullptr) ItemMicros(kind, item) = MicrosSince(start);
+        if (job_.trace != nullptr) ItemTicks(kind, item) = ItemClock::TicksSince(start);
         return;
     }
     if (kind == Ticket::Neighbours) {
         // A run of entries an item: their neighbourhoods are fetched two entries ahead, the
         // run's first two at once.
-        const auto start = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+        const ItemClock::Ticks start = job_.trace != nullptr ? ItemClock::Now() : 0;
         const std::int64_t first = item * kNeighbourRun;
         const std::int64_t end = std::min(first + kNeighbourRun, end_ - begin_);
         for (std::int64_t k = first; k < std::min(first + kNeighbourFetchAhead, end); ++k)
@@ -519,7 +554,7 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
                 engine_.PrefetchEntry(begin_ + k + kNeighbourFetchAhead);
             SearchEntryNeighbours(k);
         }
-        if (job_.trace != nullptr) ItemMicros(kind, item) = MicrosSince(start);
+        if (job_.trace != nullptr) ItemTicks(kind, item) = ItemClock::TicksSince(start);
         return;
     }
     RandomPhase(roundFirst_ + item);
@@ -528,8 +563,8 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
 void ParallelFill::RandomPhase(std::int64_t k) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     const bool tracing = job_.trace != nullptr;
-    const auto start = tracing ? Clock::now() : Clock::time_point{};
-    float waitMicros = 0;
+    const ItemClock::Ticks start = tracing ? ItemClock::Now() : 0;
+    float waitTicks = 0;
     const std::uint32_t planned = PlannedStart(k);
     // A round run again after an earlier phase ended early keeps what an earlier round already
     // searched from the state now planned: the chain had moved past that phase by then.
@@ -546,16 +581,17 @@ void ParallelFill::RandomPhase(std::int64_t k) {
         engine_.SearchRandom(slot.search, slot.plannedStart);
     } else if (againAlongside_) {
         // When it cannot be, it is searched again at its commit, and needs no random phase now.
-        slot.redoneAlongside = SearchAgainAlongside(k, waitMicros);
+        slot.redoneAlongside = SearchAgainAlongside(k, waitTicks);
     }
     slot.searchFinal = !slot.readsEarlier || slot.redoneAlongside;
     // A random phase run again adds to the first (the replay schedules them as one); the wait
     // for the earlier ones is the replay's to work out.
-    if (tracing) slot.micros[Ticket::Random] += std::max(MicrosSince(start) - waitMicros, 0.0f);
+    if (tracing)
+        slot.ticks[Ticket::Random] += std::max(ItemClock::TicksSince(start) - waitTicks, 0.0f);
     slot.finished.store(true, std::memory_order_release);
 }
 
-bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
+bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitTicks) {
     if (!CommitsMayStart()) return false;
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     const bool fewNear = slot.nearCount <= static_cast<std::int32_t>(slot.near.size());
@@ -565,9 +601,9 @@ bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitMicros) {
     // hold up to the last of them; whether it holds up to this entry is the commit's to find out.
     const std::int64_t lastNear = fewNear ? *std::max_element(near.begin(), near.end()) : k - 1;
     slot.waitsFor = static_cast<std::int32_t>(lastNear);
-    const auto waitStart = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
+    const ItemClock::Ticks waitStart = job_.trace != nullptr ? ItemClock::Now() : 0;
     const bool holds = ChainHoldsBefore(lastNear + 1);
-    if (job_.trace != nullptr) waitMicros = MicrosSince(waitStart);
+    if (job_.trace != nullptr) waitTicks = ItemClock::TicksSince(waitStart);
     if (!holds || !CommitsMayStart()) return false;
     CommitNearEntries(k);
     BringWalkUpToDate(k);
@@ -642,7 +678,7 @@ void ParallelFill::RunExtraRound(Ticket::Kind kind, std::int64_t count) {
     RunRound(kind, 0, count);
     if (tracing) {
         extraRoundsWallMicros_ += MicrosSince(start);
-        extraRoundsTrace_.emplace_back(sharedMicros_.begin(), sharedMicros_.begin() + count);
+        extraRoundsTrace_.emplace_back(sharedTicks_.begin(), sharedTicks_.begin() + count);
     }
 }
 
@@ -770,17 +806,20 @@ bool ParallelFill::FinishWriteBack() {
 
 void ParallelFill::Record(float aloneMicros) {
     FillTrace::Batch& batch = job_.trace->batches.emplace_back();
+    const float microsPerTick = itemClock_.MicrosPerTick();
     for (std::int64_t k = 0; k < end_ - begin_; ++k) {
         const Slot& slot = slots_[static_cast<std::size_t>(k)];
         if (k % kNeighbourRun == 0) batch.neighbourMicros.push_back(0);
-        batch.neighbourMicros.back() += slot.micros[Ticket::Neighbours];
-        batch.randomMicros.push_back(slot.micros[Ticket::Random]);
+        batch.neighbourMicros.back() += slot.ticks[Ticket::Neighbours] * microsPerTick;
+        batch.randomMicros.push_back(slot.ticks[Ticket::Random] * microsPerTick);
         if (slot.waitsFor >= 0)
             batch.randomWaits.push_back({static_cast<std::int32_t>(k), slot.waitsFor});
     }
     batch.aloneMicros = aloneMicros;
     batch.writeBackMicros = std::exchange(writeBackMicros_, 0.0f);
     batch.filingMicros = std::exchange(filingMicros_, 0.0f);
+    for (std::vector<float>& round : extraRoundsTrace_)
+        for (float& item : round) item *= microsPerTick;
     batch.extraRoundMicros = std::move(extraRoundsTrace_);
     extraRoundsTrace_.clear();
     extraRoundsWallMicros_ = 0;

@@ -160,17 +160,23 @@ TEST(ParallelFill, TracedFillsRecordEveryEntryAndKeepThePixels) {
     const Outcome one = RunThreads(in, 1);
     FillTrace trace;
     trace.batchThreads = kMostThreads;
-    const Outcome traced = testing::Run(in, [&trace](FillJob& job) {
+    double wallMicros = 0;
+    const Outcome traced = testing::Run(in, [&](FillJob& job) {
         FillEngine engine;
         job.threads = 2;
         job.trace = &trace;
+        const auto start = std::chrono::steady_clock::now();
         RunFillJob(engine, job);
+        wallMicros =
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count();
         return engine.markedPoints;
     });
     ExpectSame(traced, one);
     ASSERT_EQ(static_cast<std::int64_t>(trace.batches.size()), traced.stats.batches);
     std::int64_t entries = 0;
     double micros = 0;
+    double random = 0;
     for (const FillTrace::Batch& batch : trace.batches) {
         const auto size = static_cast<std::int64_t>(batch.randomMicros.size());
         entries += size;
@@ -178,11 +184,17 @@ TEST(ParallelFill, TracedFillsRecordEveryEntryAndKeepThePixels) {
         EXPECT_GE(batch.neighbourMicros.size() * 4, batch.randomMicros.size());
         EXPECT_LT(batch.neighbourMicros.size(), batch.randomMicros.size() / 2 + 1);
         for (const float t : batch.neighbourMicros) micros += t;
-        for (const float t : batch.randomMicros) EXPECT_GE(t, 0.0f);
+        for (const float t : batch.randomMicros) {
+            EXPECT_GE(t, 0.0f);
+            random += t;
+        }
     }
     EXPECT_EQ(entries, traced.stats.entriesFilled);
     EXPECT_GT(trace.batches.size(), 10u);
     EXPECT_GT(micros, 0.0) << "the neighbour searches are timed";
+    EXPECT_GT(random, 0.0) << "the random phases are timed";
+    // In microseconds: the two threads cannot have worked longer than the fill lasted.
+    EXPECT_LT(micros + random, 2 * wallMicros);
 }
 
 // A long fill, whose progress steps hold many batches each: the batch that starts a step is then
