@@ -342,8 +342,9 @@ class ParallelFill {
     void RandomPhase(std::int64_t k);
     // Searches entry k again during the random phases, from its planned generator state, once the
     // earlier entries its walk may have read have their final searches (and commits them); false
-    // (nothing done) when the chain of generator states breaks before them or a stop was asked
-    // for. Its own commit is left to the batch's commits.
+    // (nothing done) when the chain of generator states breaks before them, the batch's progress
+    // report has not gone out yet or a stop was asked for. Its own commit is left to the batch's
+    // commits.
     // `waitTicks`: the time it waited for the earlier entries, when tracing.
     [[nodiscard]] bool SearchAgainAlongside(std::int64_t k, float& waitTicks);
     // Waits until every entry of the round before k has finished; true when each started from
