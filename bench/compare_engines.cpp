@@ -29,6 +29,7 @@
 #include "engine/fill_job.h"
 #include "engine/reference/reference_fill_engine.h"
 #include "heap_meter.h"
+#include "processor_probe.h"
 
 namespace velmora::bench {
 
@@ -226,6 +227,7 @@ double WallSeconds() {
 // repeats, the counts taking turns so that a busy moment of the machine hits them alike), peak
 // heap, and the memory of the whole (picture and job) against the picture and the one-thread job.
 int MainThreads(const Options& options) {
+    std::printf("%s\n\n", DescribeProcessors().c_str());
     std::printf("| case | picture | entries |");
     for (const int t : options.threads) std::printf(" %d thr s |", t);
     std::printf(" %d / %d |", options.threads.front(), options.threads.back());

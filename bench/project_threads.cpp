@@ -30,6 +30,7 @@
 #include "engine/fill_engine.h"
 #include "engine/fill_job.h"
 #include "engine/parallel_fill.h"
+#include "processor_probe.h"
 
 namespace velmora::bench {
 
@@ -211,6 +212,7 @@ std::vector<BenchCase> Cases(const Options& options) {
 
 int Main(const Options& options) {
     const int here = 2;  // the processors the check schedules on
+    std::printf("%s\n\n", DescribeProcessors().c_str());
     std::printf(
         "| case | entries | 1 thread s | 2 threads s | 3 threads s | measured 2 / 1 | 1 thread "
         "processor s | projected 2 on 2 | projected 3 on 2 | redone %% (2 / 8 / 16) | set aside %% "
