@@ -22,7 +22,6 @@
 #include <ctime>
 #include <functional>
 #include <queue>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -80,39 +79,26 @@ Measured RunOnce(const BenchCase& c, const CaseInputs& inputs, int threads, bool
 // When each processor is free next, earliest first.
 using FreeTimes = std::priority_queue<double, std::vector<double>, std::greater<>>;
 
-// Hands a round's items out in order, none before `start`, each to the processor free first;
-// returns when the last one ends. The items of `waits` start their work only once every item up to
-// their `after` has ended (their processor waits meanwhile).
-double Schedule(const std::vector<float>& items, FreeTimes& free, double start,
-                std::span<const FillTrace::Batch::Wait> waits = {}) {
-    std::vector<double> endsSoFar;  // [i]: when the last of items 0..i ends
-    endsSoFar.reserve(items.size());
-    double end = start;
-    auto wait = waits.begin();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        double begin = std::max(start, free.top());
-        if (wait != waits.end() && static_cast<std::size_t>(wait->item) == i) {
-            begin = std::max(begin, endsSoFar[static_cast<std::size_t>(wait->after)]);
-            ++wait;
-        }
+// The makespan of one round's items on `processors`, each item handed out in order to the
+// processor free first.
+double RoundMicros(const std::vector<float>& items, int processors) {
+    FreeTimes free;
+    for (int p = 0; p < processors; ++p) free.push(0.0);
+    double end = 0;
+    for (const float item : items) {
+        const double itemEnd = free.top() + item;
         free.pop();
-        free.push(begin + items[i]);
-        end = std::max(end, begin + items[i]);
-        endsSoFar.push_back(end);
+        free.push(itemEnd);
+        end = std::max(end, itemEnd);
     }
     return end;
 }
 
-// The makespan of one round's items on `processors`.
-double RoundMicros(const std::vector<float>& items, int processors) {
-    FreeTimes free;
-    for (int p = 0; p < processors; ++p) free.push(0.0);
-    return Schedule(items, free, 0.0);
-}
-
-// A batch's two rounds: a helper takes the write-back up as the batch starts while the calling
-// thread files the batch's pixels, the random phases start once every neighbour search has ended,
-// and the commits wait for the write-back as well.
+// A batch's rounds: a helper takes the write-back up as the batch starts while the calling thread
+// files the batch's pixels; each processor claims a run, searches its neighbours and then does
+// its random phases, once every earlier run's neighbour searches and the filing have ended (a
+// search done again alongside also waits for every entry up to its last near one); the commits
+// wait for the write-back as well.
 double BatchRoundsMicros(const FillTrace::Batch& batch, int processors) {
     FreeTimes free;
     if (processors == 1) {
@@ -122,9 +108,31 @@ double BatchRoundsMicros(const FillTrace::Batch& batch, int processors) {
         free.push(batch.filingMicros);
         for (int p = 2; p < processors; ++p) free.push(0.0);
     }
-    const double neighboursEnd = Schedule(batch.neighbourMicros, free, 0.0);
-    const double randomEnd = Schedule(batch.randomMicros, free, neighboursEnd, batch.randomWaits);
-    return std::max<double>(randomEnd, batch.writeBackMicros);
+    const auto entries = static_cast<std::int64_t>(batch.randomMicros.size());
+    std::vector<double> endsSoFar(batch.randomMicros.size());  // [k]: the last of entries 0..k
+    double searchesEnd = batch.filingMicros;                   // of every run claimed so far
+    double end = batch.writeBackMicros;
+    auto wait = batch.randomWaits.begin();
+    for (std::size_t run = 0; run < batch.neighbourMicros.size(); ++run) {
+        const double begin = free.top();
+        free.pop();
+        const double searched = begin + batch.neighbourMicros[run];
+        double at = std::max(searched, searchesEnd);
+        searchesEnd = std::max(searchesEnd, searched);
+        const auto first = static_cast<std::int64_t>(run) * kNeighbourRun;
+        for (std::int64_t k = first; k < std::min(first + kNeighbourRun, entries); ++k) {
+            if (wait != batch.randomWaits.end() && wait->item == k) {
+                at = std::max(at, endsSoFar[static_cast<std::size_t>(wait->after)]);
+                ++wait;
+            }
+            at += batch.randomMicros[static_cast<std::size_t>(k)];
+            endsSoFar[static_cast<std::size_t>(k)] =
+                std::max(k > 0 ? endsSoFar[static_cast<std::size_t>(k - 1)] : 0.0, at);
+        }
+        free.push(at);
+        end = std::max(end, at);
+    }
+    return end;
 }
 
 struct Projection {

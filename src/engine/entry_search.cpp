@@ -22,6 +22,13 @@ bool WalkOrderBefore(GridPoint a, GridPoint b) {
     return a.y != b.y ? a.y < b.y : a.x < b.x;
 }
 
+// The last pending fill of `pixel` (a pixel may be filled twice), if any.
+const PendingFill* FindPending(std::span<const PendingFill> pending, GridPoint pixel) {
+    for (auto fill = pending.rbegin(); fill != pending.rend(); ++fill)
+        if (fill->pixel == pixel) return &*fill;
+    return nullptr;
+}
+
 }  // namespace
 
 bool FillEngine::SearchNeighbours(std::int32_t index, EntrySearch& search) const {
@@ -78,20 +85,24 @@ void FillEngine::WalkAgain(EntrySearch& search, std::span<const GridPoint> fille
                                                       : std::numeric_limits<std::int64_t>::max();
 }
 
-void FillEngine::ReadNeighbours(EntrySearch& search) const {
+void FillEngine::ReadNeighbours(EntrySearch& search, std::span<const PendingFill> pending) const {
     ProbeSet& probes = search.probes;
     search.withinGuard = true;
     for (std::int32_t j = 0; j < probes.count; ++j) {
         const auto probe = static_cast<std::size_t>(j);
         const GridPoint offset = search.offsets[probe];
+        const GridPoint pixel = search.target + offset;
         probes.delta[probe] = offset.y * source_.stride() + offset.x;
-        probes.colour[probe] = PackColour(workGrid.At(search.target + offset));
+        const PendingFill* fill = FindPending(pending, pixel);
+        probes.colour[probe] =
+            PackColour(fill != nullptr ? sourceGrid.At(fill->source) : workGrid.At(pixel));
         if (std::abs(offset.x) > SourcePixels::kGuard || std::abs(offset.y) > SourcePixels::kGuard)
             search.withinGuard = false;
     }
 }
 
-void FillEngine::ScoreNeighbourProposals(EntrySearch& search) const {
+void FillEngine::ScoreNeighbourProposals(EntrySearch& search,
+                                         std::span<const PendingFill> pending) const {
     const GridPoint target = search.target;
     const ProbeSet& probes = search.probes;
 
@@ -104,8 +115,9 @@ void FillEngine::ScoreNeighbourProposals(EntrySearch& search) const {
         const GridPoint offset =
             j == 0 ? GridPoint{} : search.offsets[static_cast<std::size_t>(j - 1)];
         const PixelStatus& status = *statusGrid.At(target + offset);
-        if (status.filled == 0) continue;
-        const GridPoint candidate = status.source - offset;
+        const PendingFill* fill = FindPending(pending, target + offset);
+        if (fill == nullptr && status.filled == 0) continue;
+        const GridPoint candidate = (fill != nullptr ? fill->source : status.source) - offset;
         if (!source_.Contains(candidate) ||
             (source_.At(source_.Index(candidate)) & kUsableWordBits) == 0)
             continue;

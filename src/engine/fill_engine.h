@@ -44,6 +44,13 @@ struct BestMatch {
     GridPoint position;
 };
 
+// A pixel whose search is final but not yet committed: the searches read it as CommitSearch
+// would leave it (its colour from `source`, filled from there).
+struct PendingFill {
+    GridPoint pixel;
+    GridPoint source;
+};
+
 // One fill-order entry's search, worked out from the grids as they stand without changing them,
 // so that several entries can be searched at once; CommitSearch applies it.
 struct EntrySearch {
@@ -117,10 +124,12 @@ class FillEngine {
     // (extend offsetList and search again: the walk goes on where it stopped).
     [[nodiscard]] bool SearchNeighbours(std::int32_t index, EntrySearch& search) const;
     // The same in steps, for a search split over threads: the walk (false as above), the
-    // neighbours' colours, then the candidates they propose.
+    // neighbours' colours, then the candidates they propose; `pending` pixels are read as
+    // if committed (a few at most: each costs a comparison per neighbour).
     [[nodiscard]] bool WalkNeighbourhood(std::int32_t index, EntrySearch& search) const;
-    void ReadNeighbours(EntrySearch& search) const;
-    void ScoreNeighbourProposals(EntrySearch& search) const;
+    void ReadNeighbours(EntrySearch& search, std::span<const PendingFill> pending = {}) const;
+    void ScoreNeighbourProposals(EntrySearch& search,
+                                 std::span<const PendingFill> pending = {}) const;
     // Brings a finished walk up to date after CommitSearch filled `filledSince` (and nothing else
     // changed): the neighbours equal a new walk's, found without walking again, since known
     // pixels only ever become more. ReadNeighbours comes next.

@@ -44,9 +44,7 @@ constexpr std::int64_t kCommitLookAhead = 8;
 // Entries per item when the commits are shared out: a batch for two threads gives six, so that
 // the two end the round together more often than with three.
 constexpr std::int64_t kCommitChunk = 16;
-// Entries a neighbour-search item takes, and how far ahead within it their neighbourhoods are
-// fetched.
-constexpr std::int64_t kNeighbourRun = 4;
+// How far ahead within a run the entries' neighbourhoods are fetched.
 constexpr std::int64_t kNeighbourFetchAhead = 2;
 
 constexpr RandomJump kRandomPhaseJump = RandomJump::Of(2 * kRandomCandidates);
@@ -187,9 +185,9 @@ class AloneClock {
 class Ticket {
   public:
     enum Kind : std::uint64_t {
-        Neighbours = 0,
-        Random = 1,
-        Stretches = 2,  // of a search done again at its commit
+        Neighbours = 0,  // a run's neighbour searches, then its random phases
+        Random = 1,      // random phases run again
+        Stretches = 2,   // of a search done again at its commit
         Commits = 3,
         Walks = 4,  // neighbour searches again, once more offsets are generated
         Finished = 5
@@ -239,7 +237,8 @@ class ParallelFill {
               kWriteBackBatchFactor * BatchPerThread(batchThreads_) * batchThreads_,
               Ticket::kMostItems))),
           cells_(engine.statusGrid.width(), engine.statusGrid.height()),
-          perfectScores_((slots_.size() + 63) / 64) {
+          perfectScores_((slots_.size() + 63) / 64),
+          runSearched_((slots_.size() + kNeighbourRun - 1) / kNeighbourRun) {
         again_.stretches.resize(static_cast<std::size_t>(batchThreads_));
         const std::size_t commitChunks =
             (slots_.size() + kCommitChunk - 1) / static_cast<std::size_t>(kCommitChunk);
@@ -327,12 +326,15 @@ class ParallelFill {
     void FinishWalks(std::int64_t count);
     void PrefetchNextSearchAgain(std::int64_t k);
     // Commits what entry k's walk may have read, unless committed already: its near entries, or
-    // every earlier entry. Any thread.
+    // every earlier entry.
     void CommitNearEntries(std::int64_t k);
     // Where the time of a round's item is kept when tracing.
     float& ItemTicks(Ticket::Kind kind, std::int64_t item);
     // Starts a random round from entry `from` of the batch, the generator then at randomState_.
     void StartRandomRound(std::int64_t from);
+    // The random phases of a run right after its neighbour searches, once every earlier run's
+    // neighbour searches have ended and the batch's pixels are filed.
+    void RandomPhasesOfRun(std::int64_t run, std::int64_t first, std::int64_t end);
     // The generator's state at entry k's random phase: the true state at the chain's head, then
     // 1000 values for every entry up to k unless its neighbours already gave a perfect score (a
     // random phase that ends early, or an entry to be searched again, may turn out otherwise: the
@@ -341,10 +343,10 @@ class ParallelFill {
     // The random phase of entry k of the batch: its own, or its search done again alongside.
     void RandomPhase(std::int64_t k);
     // Searches entry k again during the random phases, from its planned generator state, once the
-    // earlier entries its walk may have read have their final searches (and commits them); false
-    // (nothing done) when the chain of generator states breaks before them, the batch's progress
-    // report has not gone out yet or a stop was asked for. Its own commit is left to the batch's
-    // commits.
+    // earlier entries its walk may have read have their final searches (it reads their pixels
+    // from those, uncommitted); false (nothing done) when they are too many, the chain of
+    // generator states breaks before them, the batch's progress report has not gone out yet or
+    // a stop was asked for. The commits commit them and it, in fill order.
     // `waitTicks`: the time it waited for the earlier entries, when tracing.
     [[nodiscard]] bool SearchAgainAlongside(std::int64_t k, float& waitTicks);
     // Waits until every entry of the round before k has finished; true when each started from
@@ -357,9 +359,6 @@ class ParallelFill {
     std::int64_t AdvanceChain();
     // Commits entry e unless it is, or is being, committed already (any thread, any round).
     void CommitOnce(std::int64_t e);
-    // After a stop seen at entry k: entries committed alongside beyond k are kept, so the batch
-    // ends after the last of them.
-    [[nodiscard]] std::int64_t StopPoint(std::int64_t k) const;
     [[nodiscard]] std::int64_t Commit(std::int64_t from);
     void Record(float aloneMicros);
     // Searches entry k of the batch again against the committed grids.
@@ -421,6 +420,10 @@ class ParallelFill {
     // score, and whether any walk needs more offsets.
     std::vector<std::atomic<std::uint64_t>> perfectScores_;
     std::atomic<bool> walksUnfinished_{false};
+    // Per run of the batch: its neighbour searches have ended (set with release).
+    std::vector<std::atomic<bool>> runSearched_;
+    // The batch's pixels are filed (set with release by the calling thread).
+    std::atomic<bool> cellsFiled_{false};
 };
 
 void ParallelFill::Run() {
@@ -556,9 +559,23 @@ void ParallelFill::DoItem(Ticket::Kind kind, std::int64_t item) {
             SearchEntryNeighbours(k);
         }
         if (job_.trace != nullptr) ItemTicks(kind, item) = ItemClock::TicksSince(start);
+        runSearched_[static_cast<std::size_t>(item)].store(true, std::memory_order_release);
+        RandomPhasesOfRun(item, first, end);
         return;
     }
     RandomPhase(roundFirst_ + item);
+}
+
+void ParallelFill::RandomPhasesOfRun(std::int64_t run, std::int64_t first, std::int64_t end) {
+    // Rarely waits: the runs are claimed in order, and each one's searches take about as long.
+    for (std::int64_t earlier = run - 1; earlier >= 0; --earlier) {
+        for (int turns = 0;
+             !runSearched_[static_cast<std::size_t>(earlier)].load(std::memory_order_acquire);)
+            Pause(turns);
+    }
+    for (int turns = 0; !cellsFiled_.load(std::memory_order_acquire);) Pause(turns);
+    for (std::int64_t k = first; k < end; ++k)
+        if (slots_[static_cast<std::size_t>(k)].walked) RandomPhase(k);
 }
 
 void ParallelFill::RandomPhase(std::int64_t k) {
@@ -595,21 +612,33 @@ void ParallelFill::RandomPhase(std::int64_t k) {
 bool ParallelFill::SearchAgainAlongside(std::int64_t k, float& waitTicks) {
     if (!CommitsMayStart()) return false;
     Slot& slot = slots_[static_cast<std::size_t>(k)];
-    const bool fewNear = slot.nearCount <= static_cast<std::int32_t>(slot.near.size());
-    const std::span<const std::int32_t> near(
-        slot.near.data(), fewNear ? static_cast<std::size_t>(slot.nearCount) : 0);
+    // One whose walk reached too many of the batch's entries waits for its commit.
+    if (slot.nearCount > static_cast<std::int32_t>(slot.near.size())) return false;
+    std::array<std::int32_t, std::tuple_size_v<decltype(slot.near)>> near{};
+    const auto nearEnd = std::copy_n(slot.near.begin(), slot.nearCount, near.begin());
+    std::sort(near.begin(), nearEnd);
     // The near entries must have their final searches, so the chain of generator states must
     // hold up to the last of them; whether it holds up to this entry is the commit's to find out.
-    const std::int64_t lastNear = fewNear ? *std::max_element(near.begin(), near.end()) : k - 1;
+    const std::int64_t lastNear = *(nearEnd - 1);
     slot.waitsFor = static_cast<std::int32_t>(lastNear);
     const ItemClock::Ticks waitStart = job_.trace != nullptr ? ItemClock::Now() : 0;
     const bool holds = ChainHoldsBefore(lastNear + 1);
     if (job_.trace != nullptr) waitTicks = ItemClock::TicksSince(waitStart);
     if (!holds || !CommitsMayStart()) return false;
-    CommitNearEntries(k);
+    // Other threads may still be searching the batch's neighbours against the grids: the near
+    // entries' pixels are read from their searches instead, in fill order, and committed with
+    // this entry.
+    std::array<PendingFill, std::tuple_size_v<decltype(slot.near)>> pending;
+    for (auto e = near.begin(); e != nearEnd; ++e) {
+        pending[static_cast<std::size_t>(e - near.begin())] = {
+            engine_.markedPoints[static_cast<std::size_t>(begin_ + *e)],
+            slots_[static_cast<std::size_t>(*e)].search.best.position};
+    }
+    const std::span<const PendingFill> filled(pending.data(),
+                                              static_cast<std::size_t>(nearEnd - near.begin()));
     BringWalkUpToDate(k);
-    engine_.ReadNeighbours(slot.search);
-    engine_.ScoreNeighbourProposals(slot.search);
+    engine_.ReadNeighbours(slot.search, filled);
+    engine_.ScoreNeighbourProposals(slot.search, filled);
     engine_.SearchRandom(slot.search, slot.plannedStart);
     return true;
 }
@@ -619,6 +648,9 @@ bool ParallelFill::ChainHoldsBefore(std::int64_t k) {
         const std::int64_t held = AdvanceChain();
         if (held < 0) return false;
         if (held >= k) return true;
+        // An entry whose walk needs more offsets has no random phase before the walks round:
+        // the chain cannot pass it in this round.
+        if (walksUnfinished_.load(std::memory_order_relaxed)) return false;
         Pause(turns);
     }
 }
@@ -723,23 +755,33 @@ void ParallelFill::RunBatches() {
             perfectScores_[w].store(0, std::memory_order_relaxed);
         walksUnfinished_.store(false, std::memory_order_relaxed);
         const std::int64_t runs = (count + kNeighbourRun - 1) / kNeighbourRun;
+        for (std::int64_t r = 0; r < runs; ++r)
+            runSearched_[static_cast<std::size_t>(r)].store(false, std::memory_order_relaxed);
+        cellsFiled_.store(false, std::memory_order_relaxed);
+        StartRandomRound(0);
         HandOut(Ticket::Neighbours, 0, runs);
         alone.Stop();
         // Only the random phases look the batch's pixels up: filed while the others search.
         const auto filing = job_.trace != nullptr ? Clock::now() : Clock::time_point{};
         cells_.File({engine_.markedPoints.data() + begin_, static_cast<std::size_t>(count)});
+        cellsFiled_.store(true, std::memory_order_release);
         if (job_.trace != nullptr) filingMicros_ = MicrosSince(filing);
         FinishRound(runs);
         alone.Start();
+        // The random phases ran with the neighbour searches, but not those of the walks that
+        // needed more offsets (nor, from them on, at their true states).
+        const bool walksUnfinished = walksUnfinished_.load(std::memory_order_relaxed);
         FinishWalks(count);
         alone.Stop();
-        // The random phases, and again for the rest of the batch whenever the generator's state
-        // at an entry turns out other than planned.
+        // The random phases again for the rest of the batch whenever the generator's state at
+        // an entry turns out other than planned.
         for (std::int64_t from = 0;;) {
-            alone.Start();
-            StartRandomRound(from);
-            alone.Stop();
-            RunRound(Ticket::Random, from, count - from);
+            if (from > 0 || walksUnfinished) {
+                alone.Start();
+                StartRandomRound(from);
+                alone.Stop();
+                RunRound(Ticket::Random, from, count - from);
+            }
             if (from > 0) {
                 job_.stats.searchesDiscarded +=
                     std::count_if(slots_.begin() + from, slots_.begin() + count,
@@ -828,8 +870,6 @@ void ParallelFill::Record(float aloneMicros) {
 
 void ParallelFill::StartRandomRound(std::int64_t from) {
     chain_.store(ChainHead{from, randomState_, false}.Pack(), std::memory_order_relaxed);
-    // The neighbour searches cleared the marks for the first round.
-    if (from == 0) return;
     for (std::int64_t k = from; k < end_ - begin_; ++k)
         slots_[static_cast<std::size_t>(k)].finished.store(false, std::memory_order_relaxed);
 }
@@ -858,18 +898,18 @@ std::uint32_t ParallelFill::PlannedStart(std::int64_t k) const {
 std::int64_t ParallelFill::Commit(std::int64_t from) {
     std::uint32_t state = randomState_;
     std::int64_t k = from;
-    std::int64_t stopAt = end_ - begin_;
     for (; k < end_ - begin_; ++k) {
-        if (!stopped_ && k > 0 && job_.stopRequested->load(std::memory_order_acquire)) {
+        if (k > 0 && job_.stopRequested->load(std::memory_order_acquire)) {
             stopped_ = true;
-            stopAt = StopPoint(k);
+            break;
         }
-        if (k == stopAt) break;
         Slot& slot = slots_[static_cast<std::size_t>(k)];
         if (slot.plannedStart != state) break;  // an earlier random phase ended early
         if (slot.readsEarlier) {
             if (slot.redoneAlongside) {
                 ++job_.stats.searchesRedoneAlongside;
+                CommitNearEntries(k);
+                CommitOnce(k);
             } else {
                 PrefetchNextSearchAgain(k);
                 CommitNearEntries(k);
@@ -895,14 +935,6 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
     committedEnd_ = begin_ + k;
     job_.stats.entriesFilled = committedEnd_;
     randomState_ = state;
-    return k;
-}
-
-std::int64_t ParallelFill::StopPoint(std::int64_t k) const {
-    for (std::int64_t last = end_ - begin_ - 1; last >= k; --last)
-        if (slots_[static_cast<std::size_t>(last)].commit.load(std::memory_order_relaxed) ==
-            Committed)
-            return last + 1;
     return k;
 }
 

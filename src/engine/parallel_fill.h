@@ -11,8 +11,14 @@ namespace velmora {
 // random phase (on whichever thread ran them), the pieces of each search done again at a commit,
 // and the time the calling thread spent alone (planning the draws, committing, bringing the walks
 // of searches done again up to date) and the progress write-backs.
+// Entries a thread claims at once: their neighbour searches, then their random phases.
+inline constexpr std::int64_t kNeighbourRun = 4;
+
 struct FillTrace {
     struct Batch {
+        // The neighbour searches of each run of kNeighbourRun entries, and each entry's random
+        // phase (all its random phases, when they ran again), which its run's thread does right
+        // after the run's neighbour searches once every earlier run's have ended.
         std::vector<float> neighbourMicros;
         std::vector<float> randomMicros;
         // Items of the random round (ascending) that did their work only once every item up to
@@ -49,19 +55,19 @@ struct FillJob;
 // The fill loop on `threads` threads (at least 2, the calling one included), giving exactly the
 // picture, the progress write-backs and the stop behaviour of the one-thread loop.
 //
-// The loop goes through the fill order in batches that never cross a progress step. Every thread
-// first searches the neighbours of the batch's entries against the grids as the batch found them;
-// that tells which entries end on a perfect score and draw nothing, so the generator's state at
-// the start of every other entry's random phase (1000 draws each) is known, and the random phases
-// run in parallel too. An entry whose walk examined a pixel that an earlier entry of the batch
-// fills is searched again: in the random round, by the thread that claimed it, once those earlier
-// entries have their final searches (they are committed first) and the batch's progress
-// write-back, if it has one, is reported; otherwise when it is committed, its random phase shared
-// out in stretches over the threads.
-// The entries are then committed in fill order; when an entry's random phase started from a state
-// that turned out wrong (an earlier random phase reached a perfect score), the random phases from
-// that entry on run again from the true states. Only entries whose searches are final ever reach
-// the grids, and a stop keeps every entry up to the last one committed.
+// The loop goes through the fill order in batches that never cross a progress step. The threads
+// claim the batch's entries in runs and search their neighbours against the grids as the batch
+// found them; that tells which entries end on a perfect score and draw nothing, so once every
+// earlier run's neighbours are searched the generator's state at the start of each random phase
+// (1000 draws each) is known, and the thread goes on with its run's random phases. An entry whose
+// walk examined a pixel that an earlier entry of the batch fills is searched again: in the random
+// round, by the thread that claimed it, once those earlier entries have their final searches (they
+// are committed first) and the batch's progress write-back, if it has one, is reported; otherwise
+// when it is committed, its random phase shared out in stretches over the threads. The entries are
+// then committed in fill order; when an entry's random phase started from a state that turned out
+// wrong (an earlier random phase reached a perfect score), the random phases from that entry on run
+// again from the true states. Only entries whose searches are final ever reach the grids, and a
+// stop keeps every entry up to the last one committed.
 void RunParallelFillLoop(FillEngine& engine, FillJob& job, const FillRect& workRect, int threads);
 
 }  // namespace velmora

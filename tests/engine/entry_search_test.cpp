@@ -115,6 +115,45 @@ TEST(EntrySearch, AWalkBroughtUpToDateEqualsANewWalk) {
     EXPECT_GT(changedByTheRun, compared / 10) << "the runs should change many neighbourhoods";
 }
 
+// A search brought up to date with pixels whose searches are final but not committed, read from
+// those searches, equals a search made afresh once they are committed: in the first pass and the
+// second, where only their colours and matches change.
+TEST(EntrySearch, PendingFillsReadAsCommitted) {
+    const FillRect hole{10, 8, 30, 24};
+    HoleFill committed(48, 40, hole, 11);
+    HoleFill pending(48, 40, hole, 11);
+    std::uint32_t state = committed.engine.random.state();
+    int changedByPending = 0;
+    for (std::int32_t i = 0, run = 1; i < committed.length(); i += run, run = run % 23 + 1) {
+        const std::int32_t last = std::min(i + run, committed.length() - 1);
+        EntrySearch again = pending.FreshSearch(last);
+        std::vector<GridPoint> filled;
+        std::vector<PendingFill> fills;
+        std::vector<EntrySearch> searches;
+        for (std::int32_t e = i; e < last; ++e) {
+            EntrySearch search = committed.FreshSearch(e);
+            committed.engine.SearchRandom(search, state);
+            committed.engine.CommitSearch(search);
+            state = search.randomEnd;
+            filled.push_back(search.target);
+            fills.push_back({search.target, search.best.position});
+            searches.push_back(search);
+        }
+        pending.engine.WalkAgain(again, filled);
+        EntrySearch withoutPending = again;
+        pending.engine.ReadNeighbours(again, fills);
+        pending.engine.ScoreNeighbourProposals(again, fills);
+        ExpectSameNeighbourPhase(again, committed.FreshSearch(last));
+        pending.engine.ReadNeighbours(withoutPending);
+        pending.engine.ScoreNeighbourProposals(withoutPending);
+        changedByPending += withoutPending.probes.colour != again.probes.colour ||
+                            withoutPending.best.position != again.best.position;
+        if (::testing::Test::HasFailure()) return;
+        for (const EntrySearch& search : searches) pending.engine.CommitSearch(search);
+    }
+    EXPECT_GT(changedByPending, 10) << "the pending pixels should change many searches";
+}
+
 // Stretches of a random phase scored on their own and put together in order give the whole
 // phase: the same best candidate (the first of equal sums), the same generator state after it,
 // also when a sum of 0 ends the phase early, and for neighbourhoods beyond the guard border.
