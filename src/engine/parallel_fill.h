@@ -60,10 +60,11 @@ struct FillJob;
 // found them; that tells which entries end on a perfect score and draw nothing, so once every
 // earlier run's neighbours are searched the generator's state at the start of each random phase
 // (1000 draws each) is known, and the thread goes on with its run's random phases. An entry whose
-// walk examined a pixel that an earlier entry of the batch fills is searched again: in the random
-// round, by the thread that claimed it, once those earlier entries have their final searches (they
-// are committed first) and the batch's progress write-back, if it has one, is reported; otherwise
-// when it is committed, its random phase shared out in stretches over the threads. The entries are
+// walk examined a pixel that an earlier entry of the batch fills is searched again: by the thread
+// that claimed it, once those earlier entries have their final searches (their pixels read from
+// those searches, since other threads may still be searching against the grids) and the batch's
+// progress write-back, if it has one, is reported; otherwise when it is committed, its random
+// phase shared out in stretches over the threads. The entries are
 // then committed in fill order; when an entry's random phase started from a state that turned out
 // wrong (an earlier random phase reached a perfect score), the random phases from that entry on run
 // again from the true states. Only entries whose searches are final ever reach the grids, and a
