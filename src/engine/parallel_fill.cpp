@@ -252,7 +252,7 @@ class ParallelFill {
     void Run();
 
   private:
-    enum CommitState : std::uint8_t { Open, Committing, Committed };
+    enum CommitState : std::uint8_t { Open, Committed };
 
     struct Slot {
         EntrySearch search;
@@ -357,7 +357,8 @@ class ParallelFill {
     // from their true states, without waiting; returns it (-1 once stuck at an entry that did
     // not).
     std::int64_t AdvanceChain();
-    // Commits entry e unless it is, or is being, committed already (any thread, any round).
+    // Commits entry e unless committed already: by the calling thread in its pass through the
+    // batch, by any thread in the commits round that follows (never two at once).
     void CommitOnce(std::int64_t e);
     [[nodiscard]] std::int64_t Commit(std::int64_t from);
     void Record(float aloneMicros);
@@ -513,7 +514,6 @@ float& ParallelFill::ItemTicks(Ticket::Kind kind, std::int64_t item) {
 void ParallelFill::SearchEntryNeighbours(std::int64_t k) {
     Slot& slot = slots_[static_cast<std::size_t>(k)];
     slot.commit.store(Open, std::memory_order_relaxed);
-    slot.finished.store(false, std::memory_order_relaxed);
     slot.searchFinal = false;
     slot.ticks = {};
     slot.waitsFor = -1;
@@ -674,13 +674,9 @@ std::int64_t ParallelFill::AdvanceChain() {
 
 void ParallelFill::CommitOnce(std::int64_t e) {
     Slot& slot = slots_[static_cast<std::size_t>(e)];
-    std::uint8_t state = Open;
-    if (slot.commit.compare_exchange_strong(state, Committing, std::memory_order_acq_rel)) {
-        engine_.CommitSearch(slot.search);
-        slot.commit.store(Committed, std::memory_order_release);
-        return;
-    }
-    for (int turns = 0; slot.commit.load(std::memory_order_acquire) != Committed;) Pause(turns);
+    if (slot.commit.load(std::memory_order_relaxed) == Committed) return;
+    engine_.CommitSearch(slot.search);
+    slot.commit.store(Committed, std::memory_order_relaxed);
 }
 
 void ParallelFill::ScoreStretch(std::int64_t item) {
@@ -698,10 +694,7 @@ void ParallelFill::CommitChunk(std::int64_t item) {
         // What the next commits touch, on its way into the caches.
         if (k + kCommitLookAhead < end)
             engine_.PrefetchCommit(slots_[static_cast<std::size_t>(k + kCommitLookAhead)].search);
-        Slot& slot = slots_[static_cast<std::size_t>(k)];
-        if (slot.commit.load(std::memory_order_relaxed) == Committed) continue;
-        engine_.CommitSearch(slot.search);
-        slot.commit.store(Committed, std::memory_order_relaxed);
+        CommitOnce(k);
     }
 }
 
@@ -908,14 +901,12 @@ std::int64_t ParallelFill::Commit(std::int64_t from) {
         if (slot.readsEarlier) {
             if (slot.redoneAlongside) {
                 ++job_.stats.searchesRedoneAlongside;
-                CommitNearEntries(k);
-                CommitOnce(k);
             } else {
                 PrefetchNextSearchAgain(k);
-                CommitNearEntries(k);
-                SearchAgainNow(k, state);
-                CommitOnce(k);
             }
+            CommitNearEntries(k);
+            if (!slot.redoneAlongside) SearchAgainNow(k, state);
+            CommitOnce(k);
             ++job_.stats.searchesRedone;
             if (slot.nearCount > static_cast<std::int32_t>(slot.near.size()))
                 ++job_.stats.searchesRedoneAfterAll;
