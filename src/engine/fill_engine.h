@@ -9,6 +9,7 @@
 #include "difference_table.h"
 #include "grid_point.h"
 #include "known_walk.h"
+#include "large_buffer.h"
 #include "offset_rings.h"
 #include "pixel_grid.h"
 #include "pixel_status.h"
@@ -82,6 +83,9 @@ struct RandomStretch {
 
 // The engine's working state: the grids copied from the picture, the pixel lists, the tables and
 // the generator. One job at a time uses it; it keeps its buffers from one job to the next.
+// Pixel lists as long as the pictures' pixel counts.
+using PointList = std::vector<GridPoint, LargeBufferAllocator<GridPoint>>;
+
 class FillEngine {
   public:
     FillEngine();
@@ -92,8 +96,8 @@ class FillEngine {
     ByteGrid sourceMaskGrid;  // non-zero = usable source pixel (after conversion)
     PixelGrid<PixelStatus> statusGrid;
     PixelGrid<std::int32_t> triedGrid;  // fill-order index of the last search that scored it
-    std::vector<GridPoint> markedPoints;
-    std::vector<GridPoint> sourcePoints;
+    PointList markedPoints;             // the fill order, once built: every marked pixel twice
+    PointList sourcePoints;
     OffsetRings offsetList;  // generated lazily, as far as the neighbourhood walks reach
     DifferenceTable differenceTable;
     RandomGenerator random;

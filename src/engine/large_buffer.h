@@ -7,10 +7,12 @@
 
 namespace velmora {
 
-// Memory for the arrays a job reads at random. Large ones are placed on 2 MB boundaries and
+// Memory for a job's large arrays. Those of a huge page or more are placed on 2 MB boundaries and
 // offered to the system for huge pages: random reads over tens of megabytes of 4 KB pages miss the
 // address-translation caches on nearly every access, and each miss costs a page-table walk (two
-// nested ones in a virtual machine).
+// nested ones in a virtual machine); and the first write to each 4 KB page is a fault into the
+// system, about 10 µs each in some virtual machines, which made a job's set-up, done by one thread,
+// as long as a tenth of a two-thread fill.
 struct LargeBufferRelease {
     std::align_val_t alignment{alignof(std::max_align_t)};
 
@@ -23,8 +25,14 @@ using LargeBuffer = std::unique_ptr<Element[], LargeBufferRelease>;
 // The alignment a buffer of `bytes` bytes gets.
 [[nodiscard]] std::align_val_t LargeBufferAlignment(std::size_t bytes);
 
-// Offers a buffer aligned by LargeBufferAlignment to the system for huge pages.
-void AdviseHugePages(void* memory, std::size_t bytes) noexcept;
+// The bytes reserved for a buffer of `bytes` bytes: rounded up to whole huge pages when that adds
+// at most half as much again, so that its last part does not fall back to small pages.
+[[nodiscard]] std::size_t LargeBufferBytes(std::size_t bytes);
+
+// Reserves memory for a buffer of `bytes` bytes (aligned, rounded up and offered for huge pages as
+// above); throws std::bad_alloc. ReleaseLargeBuffer takes the same size back.
+[[nodiscard]] void* AllocateLargeBuffer(std::size_t bytes);
+void ReleaseLargeBuffer(void* memory, std::size_t bytes) noexcept;
 
 // `count` default-initialised elements, as std::make_unique_for_overwrite makes them (plain
 // numbers stay uninitialised). Throws std::bad_alloc, also when the size overflows.
@@ -33,12 +41,33 @@ template <typename Element>
     static_assert(std::is_trivially_destructible_v<Element>);  // released without destructors
     if (count > static_cast<std::size_t>(-1) / sizeof(Element)) throw std::bad_alloc();
     const std::size_t bytes = count * sizeof(Element);
-    const std::align_val_t alignment = LargeBufferAlignment(bytes);
-    LargeBuffer<Element> buffer(static_cast<Element*>(::operator new(bytes, alignment)),
-                                LargeBufferRelease{alignment});
-    AdviseHugePages(buffer.get(), bytes);
+    LargeBuffer<Element> buffer(static_cast<Element*>(AllocateLargeBuffer(bytes)),
+                                LargeBufferRelease{LargeBufferAlignment(bytes)});
     std::uninitialized_default_construct_n(buffer.get(), count);
     return buffer;
 }
+
+// The same memory for the lists a job builds, such as the fill order.
+template <typename Element>
+struct LargeBufferAllocator {
+    using value_type = Element;
+
+    LargeBufferAllocator() = default;
+    template <typename Other>
+    explicit LargeBufferAllocator(const LargeBufferAllocator<Other>& /*other*/) {}
+
+    [[nodiscard]] Element* allocate(std::size_t count) {
+        if (count > static_cast<std::size_t>(-1) / sizeof(Element)) throw std::bad_alloc();
+        return static_cast<Element*>(AllocateLargeBuffer(count * sizeof(Element)));
+    }
+    void deallocate(Element* memory, std::size_t count) noexcept {
+        ReleaseLargeBuffer(memory, count * sizeof(Element));
+    }
+
+    template <typename Other>
+    bool operator==(const LargeBufferAllocator<Other>& /*other*/) const {
+        return true;
+    }
+};
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "grid_point.h"
+#include "large_buffer.h"
 
 namespace velmora {
 
@@ -36,7 +37,7 @@ class OffsetRings {
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::int64_t reachedSquare_ = -1;  // every offset with dx² + dy² up to this is generated
-    std::vector<GridPoint> offsets_;
+    std::vector<GridPoint, LargeBufferAllocator<GridPoint>> offsets_;
 };
 
 // Sets the reach of the lazy offsets: the same list BuildOffsetList makes, generated on demand.

@@ -73,6 +73,12 @@ struct JobRig {
     FillJob job;
 };
 
+// An engine's fill order as a plain list.
+template <typename Points>
+std::vector<GridPoint> FillOrderOf(const Points& points) {
+    return {points.begin(), points.end()};
+}
+
 // Runs one job through `runJob`, which returns the fill order; `stopAfter` progress reports, if
 // given, asks it to stop there; `keepProgress` copies the picture
 // at every progress report.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "engine/pixel_grid.h"
 #include "engine/pixel_status.h"
@@ -32,6 +33,35 @@ TEST(LargeBuffer, LargeBuffersStartOnHugePageBoundaries) {
     EXPECT_EQ(large[(std::size_t{5} << 20) - 1], 7u);
     const LargeBuffer<std::uint8_t> empty = MakeLargeBuffer<std::uint8_t>(0);
     EXPECT_NE(empty.get(), nullptr);
+}
+
+// Rounding up to whole huge pages never reserves less, nor more than half as much again.
+TEST(LargeBuffer, ReservedSizesCoverTheBufferAndStayClose) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    for (const std::size_t bytes : {std::size_t{100}, kHugePage - 1, kHugePage, kHugePage + 1,
+                                    5 * kHugePage / 2, 3 * kHugePage + 4096, 40 * kHugePage + 7}) {
+        SCOPED_TRACE(bytes);
+        const std::size_t reserved = LargeBufferBytes(bytes);
+        EXPECT_GE(reserved, bytes);
+        EXPECT_LE(reserved - bytes, bytes / 2);
+        if (bytes < kHugePage) {
+            EXPECT_EQ(reserved, bytes);
+        }
+    }
+    EXPECT_EQ(LargeBufferBytes(3 * kHugePage + 4096), 4 * kHugePage);
+}
+
+// A list growing through the allocator keeps its elements as it moves to huge-page memory.
+TEST(LargeBuffer, ListsGrowIntoLargeBuffers) {
+    std::vector<std::int64_t, LargeBufferAllocator<std::int64_t>> list;
+    constexpr std::int64_t kCount = 600'000;  // 4.8 MB
+    for (std::int64_t i = 0; i < kCount; ++i) list.push_back(i * 3);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(list.data()) % (std::size_t{2} << 20), 0u);
+    for (const std::int64_t i : {std::int64_t{0}, kCount / 3, kCount - 1})
+        EXPECT_EQ(list[static_cast<std::size_t>(i)], i * 3);
+    LargeBufferAllocator<std::int64_t> allocator;
+    EXPECT_THROW((void)allocator.allocate(std::numeric_limits<std::size_t>::max() / 4),
+                 std::bad_alloc);
 }
 
 TEST(LargeBuffer, SizesThatOverflowAreRefused) {

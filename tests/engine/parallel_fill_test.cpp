@@ -37,7 +37,7 @@ Outcome RunThreads(const Inputs& in, int threads, std::optional<int> stopAfter =
             FillEngine engine;
             job.threads = threads;
             RunFillJob(engine, job);
-            return engine.markedPoints;
+            return testing::FillOrderOf(engine.markedPoints);
         },
         stopAfter, keepProgress);
 }
@@ -46,7 +46,7 @@ Outcome RunReference(const Inputs& in) {
     return testing::Run(in, [](FillJob& job) {
         reference::ReferenceFillEngine engine;
         reference::RunReferenceFillJob(engine, job);
-        return engine.markedPoints;
+        return testing::FillOrderOf(engine.markedPoints);
     });
 }
 
@@ -170,7 +170,7 @@ TEST(ParallelFill, TracedFillsRecordEveryEntryAndKeepThePixels) {
         wallMicros =
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
                 .count();
-        return engine.markedPoints;
+        return testing::FillOrderOf(engine.markedPoints);
     });
     ExpectSame(traced, one);
     ASSERT_EQ(static_cast<std::int64_t>(trace.batches.size()), traced.stats.batches);
@@ -218,7 +218,7 @@ TEST(ParallelFill, LongFillsGiveTheOneThreadPixels) {
             job.threads = threads;
             job.trace = &trace;
             RunFillJob(engine, job);
-            return engine.markedPoints;
+            return testing::FillOrderOf(engine.markedPoints);
         });
         ExpectSame(out, one);
         EXPECT_GT(out.stats.searchesRedone, 0);

@@ -143,7 +143,7 @@ TEST(FillOrder, ShufflesThenRepeatsEveryMarkedPixel) {
     FillEngine engine;
     std::vector<GridPoint> marked;
     for (std::int32_t i = 0; i < 57; ++i) marked.push_back({i % 8, i / 8});
-    engine.markedPoints = marked;
+    engine.markedPoints.assign(marked.begin(), marked.end());
     engine.random.Seed(2024);
     engine.BuildFillOrder();
     ASSERT_EQ(engine.markedPoints.size(), 2 * marked.size());
