@@ -25,12 +25,8 @@ using LargeBuffer = std::unique_ptr<Element[], LargeBufferRelease>;
 // The alignment a buffer of `bytes` bytes gets.
 [[nodiscard]] std::align_val_t LargeBufferAlignment(std::size_t bytes);
 
-// The bytes reserved for a buffer of `bytes` bytes: rounded up to whole huge pages when that adds
-// at most half as much again, so that its last part does not fall back to small pages.
-[[nodiscard]] std::size_t LargeBufferBytes(std::size_t bytes);
-
-// Reserves memory for a buffer of `bytes` bytes (aligned, rounded up and offered for huge pages as
-// above); throws std::bad_alloc. ReleaseLargeBuffer takes the same size back.
+// Reserves memory for a buffer of `bytes` bytes (aligned and offered for huge pages as above);
+// throws std::bad_alloc. ReleaseLargeBuffer takes the same size back.
 [[nodiscard]] void* AllocateLargeBuffer(std::size_t bytes);
 void ReleaseLargeBuffer(void* memory, std::size_t bytes) noexcept;
 

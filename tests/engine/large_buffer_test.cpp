@@ -35,22 +35,6 @@ TEST(LargeBuffer, LargeBuffersStartOnHugePageBoundaries) {
     EXPECT_NE(empty.get(), nullptr);
 }
 
-// Rounding up to whole huge pages never reserves less, nor more than half as much again.
-TEST(LargeBuffer, ReservedSizesCoverTheBufferAndStayClose) {
-    constexpr std::size_t kHugePage = std::size_t{2} << 20;
-    for (const std::size_t bytes : {std::size_t{100}, kHugePage - 1, kHugePage, kHugePage + 1,
-                                    5 * kHugePage / 2, 3 * kHugePage + 4096, 40 * kHugePage + 7}) {
-        SCOPED_TRACE(bytes);
-        const std::size_t reserved = LargeBufferBytes(bytes);
-        EXPECT_GE(reserved, bytes);
-        EXPECT_LE(reserved - bytes, bytes / 2);
-        if (bytes < kHugePage) {
-            EXPECT_EQ(reserved, bytes);
-        }
-    }
-    EXPECT_EQ(LargeBufferBytes(3 * kHugePage + 4096), 4 * kHugePage);
-}
-
 // A list growing through the allocator keeps its elements as it moves to huge-page memory.
 TEST(LargeBuffer, ListsGrowIntoLargeBuffers) {
     std::vector<std::int64_t, LargeBufferAllocator<std::int64_t>> list;
