@@ -81,11 +81,11 @@ struct RandomStretch {
     std::uint32_t randomEnd = 0;  // the generator after the stretch, or after its first sum of 0
 };
 
-// The engine's working state: the grids copied from the picture, the pixel lists, the tables and
-// the generator. One job at a time uses it; it keeps its buffers from one job to the next.
 // Pixel lists as long as the pictures' pixel counts.
 using PointList = std::vector<GridPoint, LargeBufferAllocator<GridPoint>>;
 
+// The engine's working state: the grids copied from the picture, the pixel lists, the tables and
+// the generator. One job at a time uses it; it keeps its buffers from one job to the next.
 class FillEngine {
   public:
     FillEngine();
