@@ -8,10 +8,8 @@ namespace velmora {
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
 bool HugePageWorthy(std::size_t bytes) {
-    return bytes >= kHugePage;
+    return bytes >= kHugePageBytes;
 }
 
 // Offers the huge pages that lie wholly within a buffer to the system (a last part smaller than a
@@ -19,14 +17,14 @@ bool HugePageWorthy(std::size_t bytes) {
 // advice: without huge pages it works the same.
 void AdviseHugePages([[maybe_unused]] void* memory, [[maybe_unused]] std::size_t bytes) noexcept {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    madvise(memory, bytes / kHugePage * kHugePage, MADV_HUGEPAGE);
+    madvise(memory, bytes / kHugePageBytes * kHugePageBytes, MADV_HUGEPAGE);
 #endif
 }
 
 }  // namespace
 
 std::align_val_t LargeBufferAlignment(std::size_t bytes) {
-    return std::align_val_t{HugePageWorthy(bytes) ? kHugePage : alignof(std::max_align_t)};
+    return std::align_val_t{HugePageWorthy(bytes) ? kHugePageBytes : alignof(std::max_align_t)};
 }
 
 void* AllocateLargeBuffer(std::size_t bytes) {

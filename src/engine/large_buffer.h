@@ -13,6 +13,8 @@ namespace velmora {
 // nested ones in a virtual machine); and the first write to each 4 KB page is a fault into the
 // system, about 10 µs each in some virtual machines, which made a job's set-up, done by one thread,
 // as long as a tenth of a two-thread fill.
+inline constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+
 struct LargeBufferRelease {
     std::align_val_t alignment{alignof(std::max_align_t)};
 
@@ -30,13 +32,19 @@ using LargeBuffer = std::unique_ptr<Element[], LargeBufferRelease>;
 [[nodiscard]] void* AllocateLargeBuffer(std::size_t bytes);
 void ReleaseLargeBuffer(void* memory, std::size_t bytes) noexcept;
 
+// The bytes of `count` elements; throws std::bad_alloc when the size overflows.
+template <typename Element>
+[[nodiscard]] std::size_t LargeBufferBytes(std::size_t count) {
+    if (count > static_cast<std::size_t>(-1) / sizeof(Element)) throw std::bad_alloc();
+    return count * sizeof(Element);
+}
+
 // `count` default-initialised elements, as std::make_unique_for_overwrite makes them (plain
 // numbers stay uninitialised). Throws std::bad_alloc, also when the size overflows.
 template <typename Element>
 [[nodiscard]] LargeBuffer<Element> MakeLargeBuffer(std::size_t count) {
     static_assert(std::is_trivially_destructible_v<Element>);  // released without destructors
-    if (count > static_cast<std::size_t>(-1) / sizeof(Element)) throw std::bad_alloc();
-    const std::size_t bytes = count * sizeof(Element);
+    const std::size_t bytes = LargeBufferBytes<Element>(count);
     LargeBuffer<Element> buffer(static_cast<Element*>(AllocateLargeBuffer(bytes)),
                                 LargeBufferRelease{LargeBufferAlignment(bytes)});
     std::uninitialized_default_construct_n(buffer.get(), count);
@@ -53,8 +61,7 @@ struct LargeBufferAllocator {
     explicit LargeBufferAllocator(const LargeBufferAllocator<Other>& /*other*/) {}
 
     [[nodiscard]] Element* allocate(std::size_t count) {
-        if (count > static_cast<std::size_t>(-1) / sizeof(Element)) throw std::bad_alloc();
-        return static_cast<Element*>(AllocateLargeBuffer(count * sizeof(Element)));
+        return static_cast<Element*>(AllocateLargeBuffer(LargeBufferBytes<Element>(count)));
     }
     void deallocate(Element* memory, std::size_t count) noexcept {
         ReleaseLargeBuffer(memory, count * sizeof(Element));

@@ -14,7 +14,7 @@ constexpr std::int64_t kFirstBandSquare = 64;
 // Offsets reserved at once: a huge page's worth, so that the list seldom moves while it grows
 // and its pages are not faulted in one by one (walks across large selections reach some
 // 150 000 offsets).
-constexpr std::int64_t kReservedOffsets = (std::int64_t{2} << 20) / sizeof(GridPoint);
+constexpr std::int64_t kReservedOffsets = kHugePageBytes / sizeof(GridPoint);
 
 std::int64_t SquaredLength(GridPoint o) {
     return static_cast<std::int64_t>(o.x) * o.x + static_cast<std::int64_t>(o.y) * o.y;
